@@ -1,0 +1,88 @@
+// Drawing of one frame: the fixed render state, the world or a black screen,
+// and the overlay of crosshair, menus and the drawn pointer.
+#include "shell.h"
+
+#include <GL/gl.h>
+
+#include "gui.h"
+
+namespace {
+
+void draw_crosshair(int w, int h)
+{
+    glBegin(GL_LINES);
+    glVertex2i(w / 2 - 10, h / 2);
+    glVertex2i(w / 2 + 10, h / 2);
+    glVertex2i(w / 2, h / 2 - 10);
+    glVertex2i(w / 2, h / 2 + 10);
+    glEnd();
+}
+
+// The pointer image, its top-left corner at the pointer, 16 x 16 pixels.
+void draw_pointer(int h)
+{
+    int x, y;
+    SDL_GetMouseState(&x, &y);
+    y = h - 1 - y;
+    const float a = 1.0f / 16, b = 1.0f / 8;
+    glBegin(GL_QUADS);
+    glTexCoord2f(a, a);
+    glVertex2i(x, y - 16);
+    glTexCoord2f(b, a);
+    glVertex2i(x + 16, y - 16);
+    glTexCoord2f(b, 0);
+    glVertex2i(x + 16, y);
+    glTexCoord2f(a, 0);
+    glVertex2i(x, y);
+    glEnd();
+}
+
+}  // namespace
+
+void reset_opengl_state()
+{
+    glDisable(GL_LIGHTING);
+    glClearDepth(1.0);
+    glDepthFunc(GL_LESS);
+    glEnable(GL_DEPTH_TEST);
+    glDepthMask(GL_TRUE);
+    glAlphaFunc(GL_GREATER, 0.5f);
+    glEnable(GL_ALPHA_TEST);
+}
+
+void draw_gui()
+{
+    int w = main_screen->w, h = main_screen->h;
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, w, 0, h, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glColor3f(1, 1, 1);
+
+    if (main_mouse_grabbed)
+        draw_crosshair(w, h);
+
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, main_misc_texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+
+    gui_draw(main_guielems, main_guielemc, w / 2, h / 2);
+
+    if (!main_mouse_grabbed)
+        draw_pointer(h);
+    glDisable(GL_TEXTURE_2D);
+}
+
+void draw_screen()
+{
+    reset_opengl_state();
+    // The menus are drawn on black; in play and under the pause menu (PS_INGAME,
+    // PS_INGAMEMENU, PS_PAUSEMENU) the scene renderer will draw the world here instead.
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    draw_gui();
+    SDL_GL_SwapBuffers();
+}
