@@ -1,0 +1,104 @@
+#include "audioout.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include <SDL/SDL.h>
+
+namespace {
+
+WmmBlock wmm_blocks[WMM_BLOCKS];
+int play_block = 0;  // the block the callback plays next; audio callback only after open
+
+bool audio_started = false;  // we initialised SDL's audio subsystem
+bool device_open = false;    // SDL_OpenAudio succeeded and the device is not yet closed
+
+// SDL's audio thread: plays the queued blocks in ring order, silence when none is queued.
+void audio_callback(void*, Uint8* stream, int len)
+{
+    while (len > 0) {
+        WmmBlock* block = &wmm_blocks[play_block];
+        if (block->wh.done.load(std::memory_order_acquire)) {
+            std::memset(stream, 0, (size_t)len);
+            return;
+        }
+        int n = std::min(WMM_BLOCK_BYTES - block->wh.consumed, len);
+        std::memcpy(stream, block->buf + block->wh.consumed, (size_t)n);
+        stream += n;
+        len -= n;
+        block->wh.consumed += n;
+        if (block->wh.consumed == WMM_BLOCK_BYTES) {
+            block->wh.consumed = 0;
+            block->wh.done.store(true, std::memory_order_release);
+            play_block = (play_block + 1) % WMM_BLOCKS;
+        }
+    }
+}
+
+}  // namespace
+
+int driver_init()
+{
+    // Every block starts out free; the callback cannot run before the device is opened.
+    for (WmmBlock& block : wmm_blocks) {
+        block.wh.done.store(true, std::memory_order_relaxed);
+        block.wh.consumed = 0;
+    }
+    play_block = 0;
+
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        driver_print_error("SDL_InitSubSystem");
+        return -1;
+    }
+    audio_started = true;
+
+    SDL_AudioSpec want;
+    std::memset(&want, 0, sizeof(want));
+    want.freq = 44100;
+    want.format = AUDIO_S16LSB;
+    want.channels = 2;
+    want.samples = WMM_BLOCK_BYTES / 4;
+    want.callback = audio_callback;
+    // Without an "obtained" spec SDL converts to whatever the device really takes.
+    if (SDL_OpenAudio(&want, nullptr) < 0) {
+        driver_print_error("SDL_OpenAudio");
+        return -1;
+    }
+    device_open = true;
+    SDL_PauseAudio(0);
+    return 0;
+}
+
+bool driver_block_done(int i)
+{
+    return wmm_blocks[i].wh.done.load(std::memory_order_acquire);
+}
+
+char* driver_block_buf(int i)
+{
+    return wmm_blocks[i].buf;
+}
+
+void driver_write(int i)
+{
+    wmm_blocks[i].wh.done.store(false, std::memory_order_release);
+}
+
+void driver_deinit()
+{
+    // SDL_Quit may already have shut audio down together with everything else; closing
+    // again then would touch a device that no longer exists.
+    bool audio_up = SDL_WasInit(SDL_INIT_AUDIO) != 0;
+    if (device_open && audio_up)
+        SDL_CloseAudio();
+    device_open = false;
+    if (audio_started && audio_up)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    audio_started = false;
+}
+
+void driver_print_error(const char* funcname)
+{
+    std::fprintf(stderr, "%s error: %s\n", funcname, SDL_GetError());
+}
