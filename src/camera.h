@@ -27,10 +27,14 @@ struct PointedThing {
             V3i adjacent;         // the last free voxel before the hit: where units are sent
         } voxel;
         struct {
-            Entity* entity;  // owned by the entity list; valid only until the next world update
+            Entity* entity;  // owned by the entity list; use pointedthing_entity, which checks it still exists
+            u32 uid;         // the pointed entity's uid, to tell whether the world update removed it
         } entity;
     };
 };
+
+// What the centre of the view points at this frame (program-wide; defined with the camera).
+extern PointedThing main_pointed_thing;
 
 // Bits of the filter given to get_pointed_thing.
 constexpr u32 POINT_VOXELS = 1;
@@ -66,5 +70,6 @@ void pan_camera(const V3f* center_p, int dx, int dy);
 void camera_rbutton_press();
 // The right button came up: ends the gesture; a click that never became a drag deselects all.
 void camera_rbutton_release();
-// Every in-game frame while the pointer is held: points with the filter the selection allows.
-void camera_point_frame();
+// The pointed entity if it is still in the world; otherwise drops the pointing (PTT_NOTHING) and
+// returns null. The world update may remove an entity between the pointing and its use.
+Entity* pointedthing_entity(PointedThing* pt);
