@@ -1,5 +1,9 @@
+// The task records, the dispatcher and the simple tasks: idle, step-travel, attack, explode.
 #include "entitytask.h"
 
+#include <cmath>
+
+#include "entitytask_travel.h"
 #include "game.h"
 
 void entitytask_clear(EntityTask* task)
@@ -55,4 +59,135 @@ void entitytask_init_explode(EntityTask* task)
 {
     task->type = ETT_EXPLODE;
     task->explode.frame_timer = 0;
+}
+
+bool target_get_pos(V3i* pos, V3f* pf, Target* target, GameEnv* env, bool stable)
+{
+    if (target->type == TARGET_COORDS) {
+        if (pos)
+            *pos = target->p;
+        if (pf)
+            v3f_set_xyz(pf, target->p.x, target->p.y, target->p.z);
+        return true;
+    }
+    if (target->type != TARGET_ENTITY)
+        return false;
+    for (Entity* e = env->entities.lh_first; e; e = e->entries.le_next) {
+        if (e->uid != (u32)target->uid)
+            continue;
+        if (pos)
+            *pos = stable ? e->p0 : e->p1;
+        if (pf)
+            *pf = e->pf;
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+// Every variation seconds: keep a target still in range, else take the first enemy in range.
+int entitytask_idle_run(Entity* e, float dtime, GameEnv* env)
+{
+    IdleTask* t = &e->task.idle;
+    t->check_timer += dtime;
+    if (t->check_timer < e->variation)
+        return 1;
+    t->check_timer = 0;
+    V3i tp;
+    if (target_get_pos(&tp, nullptr, &e->shoot_target, env, true) &&
+        v3i_distance(&e->p0, &tp) <= e->shoot_range)
+        return 1;
+    e->shoot_target.type = TARGET_NONE;
+    for (Entity* o = env->entities.lh_first; o; o = o->entries.le_next) {
+        if (o->party == e->party || o->party == -1)
+            continue;
+        if (v3i_distance(&e->p0, &o->p0) <= e->shoot_range) {
+            e->shoot_target.type = TARGET_ENTITY;
+            e->shoot_target.uid = (int)o->uid;
+            break;
+        }
+    }
+    return 1;
+}
+
+// One step into a neighbouring cell; the starter has checked that the step is possible.
+int entitytask_steptravel_run(Entity* e, float dtime, GameEnv* env)
+{
+    (void)dtime;
+    (void)env;
+    V3i* p = &e->task.steptravel.p;
+    e->peripheral_wanted_yaw = std::atan2(p->y - e->pf.y, p->x - e->pf.x);
+    if (!v3i_eq(&e->p0, &e->p1))
+        return 1;
+    if (v3i_eq(&e->p0, p))
+        return 0;
+    e->p1 = *p;
+    return 1;
+}
+
+// Keeps the target as the shooting target; out of range, hands over to an approach travel
+// followed by a fresh attack.
+int entitytask_attack_run(Entity* e, float dtime, GameEnv* env)
+{
+    AttackTask* t = &e->task.attack;
+    t->check_timer += dtime;
+    if (t->check_timer < e->variation * 0.5)
+        return 1;
+    t->check_timer = 0;
+    V3i tp;
+    if (!target_get_pos(&tp, nullptr, &t->target, env, true)) {
+        e->shoot_target.type = TARGET_NONE;
+        return 0;
+    }
+    e->shoot_target = t->target;
+    if (v3i_distance(&e->p0, &tp) > e->shoot_range) {
+        Target target = t->target;
+        for (int i = 0; i < e->task_queue_len; i++)
+            entitytask_clear(&e->task_queue[i]);
+        // The queue is a stack: the travel at index 1 runs first, the attack resumes after it.
+        entitytask_init_attack(&e->task_queue[0], &target);
+        entitytask_init_travel(&e->task_queue[1], &target, 1, (float)e->shoot_range);
+        e->task_queue_len = 2;
+        return 0;
+    }
+    return 1;
+}
+
+// Eight frames of at least 0.125 s each, then the wreck asks to be removed.
+int entitytask_explode_run(Entity* e, float dtime, GameEnv* env)
+{
+    (void)env;
+    float* frame_timer = &e->task.explode.frame_timer;
+    *frame_timer += dtime;
+    if (*frame_timer < 0.125)
+        return 1;
+    if (e->peripheral_frame == 7) {
+        e->to_be_deleted = true;
+        return 0;
+    }
+    *frame_timer = 0;
+    e->peripheral_frame += 1;
+    return 1;
+}
+
+}  // namespace
+
+int entitytask_run(Entity* e, float dtime, GameEnv* env)
+{
+    switch (e->task.type) {
+    case ETT_NONE:
+        return 0;
+    case ETT_IDLE:
+        return entitytask_idle_run(e, dtime, env);
+    case ETT_STEPTRAVEL:
+        return entitytask_steptravel_run(e, dtime, env);
+    case ETT_TRAVEL:
+        return entitytask_travel_run(e, dtime, env);
+    case ETT_ATTACK:
+        return entitytask_attack_run(e, dtime, env);
+    case ETT_EXPLODE:
+        return entitytask_explode_run(e, dtime, env);
+    }
+    return -1;
 }
