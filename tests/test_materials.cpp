@@ -77,8 +77,9 @@ TEST(Materials, OnlyTheTreeHasACustomMesh)
 {
     V3i p = {10, 20, 5};
     for (int m = 0; m < 256; m++) {
-        if (m != MATERIAL_TREE)
+        if (m != MATERIAL_TREE) {
             EXPECT_EQ(get_custom_material_mesh(m, &p), nullptr) << "material " << m;
+        }
     }
 }
 

@@ -1,0 +1,53 @@
+// Time to build the world of a new game: the 64 x 64 x 16 map and its terrain mesh.
+#include <benchmark/benchmark.h>
+
+#include "genmap.h"
+#include "genmesh.h"
+
+namespace {
+
+const int kSeeds[] = {1, 77, 1765155600, -123456};
+
+struct NewGameWorld {
+    NewGameWorld()
+    {
+        voxeldata_init(&vd);
+        area_set_xyzwhd(&area, 0, 0, 0, 64, 64, 16);
+        voxeldata_allocate(&vd, &area);
+    }
+    ~NewGameWorld() { voxeldata_free(&vd); }
+    VoxelData vd;
+    Area area;
+};
+
+void BM_Genmap(benchmark::State& state)
+{
+    NewGameWorld world;
+    int seed = kSeeds[state.range(0)];
+    for (auto _ : state) {
+        genmap(&world.vd, seed);
+        benchmark::DoNotOptimize(world.vd.data);
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel("seed " + std::to_string(seed));
+}
+BENCHMARK(BM_Genmap)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+void BM_Genmesh(benchmark::State& state)
+{
+    NewGameWorld world;
+    int seed = kSeeds[state.range(0)];
+    genmap(&world.vd, seed);
+    Mesh mesh;
+    mesh_init(&mesh);
+    for (auto _ : state) {
+        genmesh(&world.vd, &world.area, &mesh);
+        benchmark::DoNotOptimize(mesh.vertex_list);
+    }
+    state.counters["vertices"] = mesh.vertex_count;
+    state.SetLabel("seed " + std::to_string(seed));
+    mesh_free(&mesh);
+}
+BENCHMARK(BM_Genmesh)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
