@@ -7,7 +7,10 @@
 #include <SDL/SDL.h>
 #include <GL/gl.h>
 
+#include "entitytask.h"  // Target
+#include "game.h"        // GameEnv
 #include "gui.h"
+#include "mesh.h"
 #include "types.h"
 
 enum ProgramState {
@@ -43,9 +46,12 @@ extern int main_ignore_next_mouse_movements;       // coming motion events to di
 extern bool main_button_states[MAIN_BUTTON_COUNT]; // held mouse buttons
 extern bool main_select_is_attack;       // a left click on the pointed entity orders an attack
 extern bool main_pointed_draw_adjacent;  // mark the free voxel in front of the pointed one
+extern Target main_rdown_target;         // what the right button was pressed on
 extern float main_rdown_camera_distance; // orbit distance in view units, kept between gestures
 extern int main_rdown_pan_distance;      // pointer travel in pixels since the right press
 extern bool main_rdown_pan_active;       // the right press has become a pan or orbit
+extern GameEnv main_gameenv;             // the world: voxel data, entities, projectiles
+extern Mesh main_voxel_mesh;             // terrain mesh of the current game
 extern GuiElem main_guielems[MAIN_GUIELEMS_SIZE];  // every menu element
 extern int main_guielemc;                // used entries of main_guielems
 extern ProgramState main_state;

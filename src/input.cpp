@@ -1,0 +1,161 @@
+#include "input.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <GL/gl.h>
+
+#include "gui.h"
+#include "shell.h"
+
+namespace {
+
+// Re-creates the window at its new size. If the video mode cannot be made, the game goes on
+// with whatever surface SDL still has, and ends when there is none, rather than reading a
+// window size from a null surface.
+void on_resize(const SDL_ResizeEvent* resize)
+{
+    SDL_Surface* screen = SDL_SetVideoMode(resize->w, resize->h, 16, SDL_OPENGL | SDL_RESIZABLE);
+    if (!screen) {
+        std::fprintf(stderr, "Could not resize the window to %ix%i: %s\n", resize->w, resize->h,
+                     SDL_GetError());
+        screen = SDL_GetVideoSurface();
+    }
+    if (!screen) {
+        main_run = false;
+        return;
+    }
+    main_screen = screen;
+    glViewport(0, 0, main_screen->w, main_screen->h);
+    main_ignore_next_mouse_movements = 2;
+}
+
+void on_escape()
+{
+    switch (main_state) {
+    case PS_PAUSEMENU:
+        set_program_state(PS_INGAME);
+        break;
+    case PS_MAINMENU:
+        main_run = false;
+        break;
+    case PS_INGAME:
+        set_program_state(PS_PAUSEMENU);
+        break;
+    default:
+        break;
+    }
+}
+
+void on_key_down(const SDL_KeyboardEvent* key)
+{
+    int sym = key->keysym.sym;
+    if (sym >= 0 && sym < MAIN_KEY_COUNT)
+        main_key_states[sym] = true;
+    // Ctrl chords are play commands; the menus never see them.
+    if (main_key_states[SDLK_LCTRL])
+        return;
+    if (gui_press_key(main_guielems, main_guielemc, sym))
+        return;
+    if (sym == SDLK_ESCAPE)
+        on_escape();
+}
+
+void on_key_up(const SDL_KeyboardEvent* key)
+{
+    int sym = key->keysym.sym;
+    if (sym >= 0 && sym < MAIN_KEY_COUNT)
+        main_key_states[sym] = false;
+}
+
+void warp_to_centre()
+{
+    SDL_WarpMouse(main_screen->w / 2, main_screen->h / 2);
+}
+
+// The pointer moved to (x, y) (window pixels, y up) by (dx, dy) (dy up). While it is free
+// it hovers over the menus.
+void pointer_moved(int x, int y, int dx, int dy)
+{
+    (void)dx;
+    (void)dy;
+    if (!main_mouse_grabbed)
+        gui_mouse_move(main_guielems, main_guielemc, main_screen->w / 2, main_screen->h / 2, x, y);
+}
+
+void on_mouse_motion(const SDL_MouseMotionEvent* motion)
+{
+    int w = main_screen->w, h = main_screen->h;
+    if (main_ignore_next_mouse_movements > 0) {
+        main_ignore_next_mouse_movements--;
+        if (main_mouse_grabbed)
+            warp_to_centre();
+        return;
+    }
+    int x = motion->x, y = motion->y, xrel = motion->xrel, yrel = motion->yrel;
+    if (!main_mouse_grabbed) {
+        pointer_moved(x, h - 1 - y, xrel, -yrel);
+        return;
+    }
+    // A held pointer inside the central half turns the camera where it is; a jump larger than
+    // a fifth of the window there is the echo of a warp and is dropped.
+    if (std::abs(x - w / 2) < w / 4 && std::abs(y - h / 2) < h / 4) {
+        if (std::abs(xrel) < w / 5 && std::abs(yrel) < h / 5)
+            pointer_moved(x, h - 1 - y, xrel, -yrel);
+        return;
+    }
+    pointer_moved(x, h - 1 - y, xrel, -yrel);
+    warp_to_centre();
+}
+
+void on_mouse_button_down(const SDL_MouseButtonEvent* button)
+{
+    int b = button->button;
+    if (b < MAIN_BUTTON_COUNT)
+        main_button_states[b] = true;
+    if (!main_mouse_grabbed) {
+        gui_mouse_press(main_guielems, main_guielemc, main_screen->w / 2, main_screen->h / 2,
+                        button->x, main_screen->h - 1 - button->y, b);
+        return;
+    }
+}
+
+void on_mouse_button_up(const SDL_MouseButtonEvent* button)
+{
+    int b = button->button;
+    if (b < MAIN_BUTTON_COUNT)
+        main_button_states[b] = false;
+}
+
+}  // namespace
+
+void handle_event(SDL_Event* event)
+{
+    switch (event->type) {
+    case SDL_VIDEORESIZE:
+        on_resize(&event->resize);
+        break;
+    case SDL_KEYDOWN:
+        on_key_down(&event->key);
+        break;
+    case SDL_KEYUP:
+        on_key_up(&event->key);
+        break;
+    case SDL_MOUSEMOTION:
+        if (main_screen)
+            on_mouse_motion(&event->motion);
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+        if (main_screen)
+            on_mouse_button_down(&event->button);
+        break;
+    case SDL_MOUSEBUTTONUP:
+        on_mouse_button_up(&event->button);
+        break;
+    case SDL_QUIT:
+        main_run = false;
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,105 @@
+// The program: start-up, the frame loop and the orderly shut-down.
+#include <cstdio>
+#include <ctime>
+
+#include <SDL/SDL.h>
+#include <GL/gl.h>
+
+#include "input.h"
+#include "random.h"
+#include "shell.h"
+#include "textures.h"
+
+namespace {
+
+constexpr u32 min_dtime_ms = 3;      // a frame takes at least this long
+constexpr float fps_interval = 5.0f; // seconds between frame-rate lines
+
+// Everything the program started, in reverse order; safe after a failed or skipped start.
+void shut_down()
+{
+    SDL_Quit();
+    main_free_globals();
+}
+
+int error_exit()
+{
+    std::fprintf(stderr, "Error occurred.\n");
+    shut_down();
+    return -1;
+}
+
+// Opens the window and makes everything the menus need. 0, or -1 after its message.
+int start_up()
+{
+    main_init_globals();
+    mysrand(static_cast<unsigned int>(std::time(nullptr)));
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "SDL_Init failed\n");
+        return -1;
+    }
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    main_screen = SDL_SetVideoMode(800, 600, 16, SDL_OPENGL | SDL_RESIZABLE);
+    if (!main_screen)
+        return -1;
+    // The system pointer stays hidden for the whole run; the overlay draws its own.
+    SDL_ShowCursor(SDL_DISABLE);
+    if (load_textures() != 0)
+        return -1;
+    build_menus();
+    set_program_state(PS_MAINMENU);
+    return 0;
+}
+
+void run_frames()
+{
+    u32 last_ticks = 0;
+    float fps_second_counter = 0;
+    u32 fps_frame_counter = 0;
+    SDL_Event event;
+    while (main_run) {
+        u32 ticks = SDL_GetTicks();
+        u32 dtime_ms = ticks < last_ticks ? 0 : ticks - last_ticks;
+        float dtime;
+        if (dtime_ms < min_dtime_ms) {
+            SDL_Delay(min_dtime_ms - dtime_ms);
+            dtime = 0.003f;
+        } else {
+            dtime = dtime_ms / 1000.0f;
+        }
+
+        fps_second_counter += dtime;
+        fps_frame_counter++;
+        if (fps_second_counter >= fps_interval) {
+            std::printf("FPS: %.2f\n", fps_frame_counter / fps_second_counter);
+            fps_second_counter -= fps_interval;
+            fps_frame_counter = 0;
+        }
+
+        while (SDL_PollEvent(&event))
+            handle_event(&event);
+
+        if (main_screen)
+            draw_screen();
+        // The delay above counts towards the next frame.
+        last_ticks = ticks;
+    }
+}
+
+}  // namespace
+
+int SDL_main(int, char**)
+{
+    if (start_up() != 0)
+        return error_exit();
+    run_frames();
+    shut_down();
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    // Progress lines must reach a pipe or a log at once.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    return SDL_main(argc, argv);
+}

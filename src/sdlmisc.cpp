@@ -1,0 +1,105 @@
+#include "sdlmisc.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "check.h"
+#include "pngmisc.h"
+
+namespace {
+
+constexpr Uint32 RMASK = 0x000000FF;
+constexpr Uint32 GMASK = 0x0000FF00;
+constexpr Uint32 BMASK = 0x00FF0000;
+constexpr Uint32 AMASK = 0xFF000000;
+
+}  // namespace
+
+bool check_file_extension(const char* path, const char* ext)
+{
+    size_t path_len = std::strlen(path), ext_len = std::strlen(ext);
+    if (ext_len >= path_len)
+        return false;
+    if (std::memcmp(path + path_len - ext_len, ext, ext_len) != 0)
+        return false;
+    return path[path_len - ext_len - 1] == '.';
+}
+
+bool surface_format_allowed(SDL_Surface* surface)
+{
+    const SDL_PixelFormat* f = surface->format;
+    return f->BitsPerPixel == 32 && f->BytesPerPixel == 4 && f->Rmask == RMASK &&
+           f->Gmask == GMASK && f->Bmask == BMASK && f->Amask == AMASK;
+}
+
+int convert_surface_to_allowed(SDL_Surface** surface)
+{
+    if (surface_format_allowed(*surface))
+        return 0;
+    SDL_PixelFormat format = *(*surface)->format;
+    format.palette = nullptr;
+    format.BitsPerPixel = 32;
+    format.BytesPerPixel = 4;
+    format.Rloss = format.Gloss = format.Bloss = format.Aloss = 0;
+    format.Rmask = RMASK;
+    format.Gmask = GMASK;
+    format.Bmask = BMASK;
+    format.Amask = AMASK;
+    format.Rshift = 0;
+    format.Gshift = 8;
+    format.Bshift = 16;
+    format.Ashift = 24;
+    SDL_Surface* converted = SDL_ConvertSurface(*surface, &format, 0);
+    SDL_FreeSurface(*surface);
+    *surface = converted;
+    return converted ? 0 : -1;
+}
+
+SDL_Surface* load_image(const char* path)
+{
+    SDL_Surface* surface;
+    if (check_file_extension(path, "bmp")) {
+        surface = SDL_LoadBMP_RW(SDL_RWFromFile(path, "rb"), 1);
+    } else if (check_file_extension(path, "png")) {
+        surface = pngmisc_load_image(path);
+    } else {
+        std::fprintf(stderr, "Unknown file extension: %s\n", path);
+        return nullptr;
+    }
+    if (!surface) {
+        std::fprintf(stderr, "Could not load %s\n", path);
+        return nullptr;
+    }
+    convert_surface_to_allowed(&surface);
+    if (!surface) {
+        std::fprintf(stderr, "Could not convert %s\n", path);
+        return nullptr;
+    }
+    return surface;
+}
+
+void replace_color(SDL_Surface* surface, u8* from, u8* to)
+{
+    CHECK(surface_format_allowed(surface));
+    for (int y = 0; y < surface->h; y++) {
+        u8* row = static_cast<u8*>(surface->pixels) + y * surface->pitch;
+        for (int x = 0; x < surface->pitch / 4; x++) {
+            u8* pixel = row + x * 4;
+            if (std::memcmp(pixel, from, 4) == 0)
+                std::memcpy(pixel, to, 4);
+        }
+    }
+}
+
+int get_surface_opengl_format(SDL_Surface* surface, GLenum* texture_format, GLint* num_colors)
+{
+    const SDL_PixelFormat* f = surface->format;
+    *num_colors = f->BytesPerPixel;
+    if (f->BytesPerPixel == 4)
+        *texture_format = f->Rmask == RMASK ? GL_RGBA : GL_BGRA;
+    else if (f->BytesPerPixel == 3)
+        *texture_format = f->Rmask == RMASK ? GL_RGB : GL_BGR;
+    else
+        return -1;
+    return 0;
+}
