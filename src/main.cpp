@@ -5,9 +5,11 @@
 #include <SDL/SDL.h>
 #include <GL/gl.h>
 
+#include "glmisc.h"
 #include "input.h"
 #include "random.h"
 #include "shell.h"
+#include "sound.h"
 #include "textures.h"
 
 namespace {
@@ -15,10 +17,39 @@ namespace {
 constexpr u32 min_dtime_ms = 3;      // a frame takes at least this long
 constexpr float fps_interval = 5.0f; // seconds between frame-rate lines
 
+// The sound collections and their files under resources/sounds/, in loading order.
+struct CollectionFiles {
+    const char* name;
+    const char* prefix;  // file name before the number
+    int count;           // files numbered 0 .. count - 1
+};
+constexpr CollectionFiles collection_files[] = {
+    {"ok", "roger", 1},
+    {"ok", "okay", 2},
+    {"shoot", "shoot", 2},
+    {"shoot_missile", "shoot_missile", 4},
+    {"explode_large", "explode_large", 6},
+    {"explode", "explode", 7},
+    {"hit", "hit", 8},
+};
+
+// A missing or unreadable file only leaves its collection smaller.
+void load_sound_collections()
+{
+    for (const CollectionFiles& c : collection_files) {
+        for (int i = 0; i < c.count; i++) {
+            char path[100];
+            std::snprintf(path, sizeof(path), "resources/sounds/%s%i.wav", c.prefix, i);
+            sound_load_collection(c.name, path);
+        }
+    }
+}
+
 // Everything the program started, in reverse order; safe after a failed or skipped start.
 void shut_down()
 {
     SDL_Quit();
+    sound_deinit();
     main_free_globals();
 }
 
@@ -34,6 +65,10 @@ int start_up()
 {
     main_init_globals();
     mysrand(static_cast<unsigned int>(std::time(nullptr)));
+    if (sound_init() != 0) {
+        std::fprintf(stderr, "Failed to initialize sound\n");
+        return -1;
+    }
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "SDL_Init failed\n");
         return -1;
@@ -44,6 +79,8 @@ int start_up()
         return -1;
     // The system pointer stays hidden for the whole run; the overlay draws its own.
     SDL_ShowCursor(SDL_DISABLE);
+    gl_load_extensions();
+    load_sound_collections();
     if (load_textures() != 0)
         return -1;
     build_menus();

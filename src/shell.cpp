@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "camera.h"
 #include "check.h"
 
 SDL_Surface* main_screen = nullptr;
@@ -155,10 +156,13 @@ void cb_pausemenu_quit(int)
 
 void main_init_globals()
 {
+    mesh_init(&main_voxel_mesh);
+    pointedthing_init(&main_pointed_thing);
 }
 
 void main_free_globals()
 {
+    mesh_free(&main_voxel_mesh);
 }
 
 void delete_game()
