@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include "gui.h"
+#include "render.h"
 
 namespace {
 
@@ -79,10 +80,13 @@ void draw_gui()
 void draw_screen()
 {
     reset_opengl_state();
-    // The menus are drawn on black; in play and under the pause menu (PS_INGAME,
-    // PS_INGAMEMENU, PS_PAUSEMENU) the scene renderer will draw the world here instead.
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
+    // The world is drawn in play and under the pause menu; the main menu is on black.
+    if (main_state == PS_INGAME || main_state == PS_INGAMEMENU || main_state == PS_PAUSEMENU) {
+        draw_game();
+    } else {
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
     draw_gui();
     SDL_GL_SwapBuffers();
 }

@@ -5,7 +5,9 @@
 
 #include <GL/gl.h>
 
+#include "camera.h"
 #include "gui.h"
+#include "selection.h"
 #include "shell.h"
 
 namespace {
@@ -53,12 +55,17 @@ void on_key_down(const SDL_KeyboardEvent* key)
     if (sym >= 0 && sym < MAIN_KEY_COUNT)
         main_key_states[sym] = true;
     // Ctrl chords are play commands; the menus never see them.
-    if (main_key_states[SDLK_LCTRL])
+    if (main_key_states[SDLK_LCTRL]) {
+        if (sym == SDLK_a)
+            select_all_units();
         return;
+    }
     if (gui_press_key(main_guielems, main_guielemc, sym))
         return;
     if (sym == SDLK_ESCAPE)
         on_escape();
+    else if (sym == SDLK_i)
+        print_point_info();
 }
 
 void on_key_up(const SDL_KeyboardEvent* key)
@@ -73,16 +80,6 @@ void warp_to_centre()
     SDL_WarpMouse(main_screen->w / 2, main_screen->h / 2);
 }
 
-// The pointer moved to (x, y) (window pixels, y up) by (dx, dy) (dy up). While it is free
-// it hovers over the menus.
-void pointer_moved(int x, int y, int dx, int dy)
-{
-    (void)dx;
-    (void)dy;
-    if (!main_mouse_grabbed)
-        gui_mouse_move(main_guielems, main_guielemc, main_screen->w / 2, main_screen->h / 2, x, y);
-}
-
 void on_mouse_motion(const SDL_MouseMotionEvent* motion)
 {
     int w = main_screen->w, h = main_screen->h;
@@ -94,17 +91,17 @@ void on_mouse_motion(const SDL_MouseMotionEvent* motion)
     }
     int x = motion->x, y = motion->y, xrel = motion->xrel, yrel = motion->yrel;
     if (!main_mouse_grabbed) {
-        pointer_moved(x, h - 1 - y, xrel, -yrel);
+        on_mouse_move(x, h - 1 - y, xrel, -yrel);
         return;
     }
     // A held pointer inside the central half turns the camera where it is; a jump larger than
     // a fifth of the window there is the echo of a warp and is dropped.
     if (std::abs(x - w / 2) < w / 4 && std::abs(y - h / 2) < h / 4) {
         if (std::abs(xrel) < w / 5 && std::abs(yrel) < h / 5)
-            pointer_moved(x, h - 1 - y, xrel, -yrel);
+            on_mouse_move(x, h - 1 - y, xrel, -yrel);
         return;
     }
-    pointer_moved(x, h - 1 - y, xrel, -yrel);
+    on_mouse_move(x, h - 1 - y, xrel, -yrel);
     warp_to_centre();
 }
 
@@ -118,13 +115,20 @@ void on_mouse_button_down(const SDL_MouseButtonEvent* button)
                         button->x, main_screen->h - 1 - button->y, b);
         return;
     }
+    if (b == SDL_BUTTON_LEFT)
+        play_left_click();
+    else if (b == SDL_BUTTON_RIGHT)
+        camera_rbutton_press();
 }
 
 void on_mouse_button_up(const SDL_MouseButtonEvent* button)
 {
     int b = button->button;
-    if (b < MAIN_BUTTON_COUNT)
-        main_button_states[b] = false;
+    if (b >= MAIN_BUTTON_COUNT)
+        return;
+    main_button_states[b] = false;
+    if (b == SDL_BUTTON_RIGHT)
+        camera_rbutton_release();
 }
 
 }  // namespace

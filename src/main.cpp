@@ -5,9 +5,12 @@
 #include <SDL/SDL.h>
 #include <GL/gl.h>
 
+#include "camera.h"
+#include "game.h"
 #include "glmisc.h"
 #include "input.h"
 #include "random.h"
+#include "selection.h"
 #include "shell.h"
 #include "sound.h"
 #include "textures.h"
@@ -88,6 +91,18 @@ int start_up()
     return 0;
 }
 
+// One frame of play: the camera moves with the real time step, the world with F1's fast forward.
+void run_play_frame(float dtime)
+{
+    main_friendly_party = get_selected_party();
+    move_viewpoint(dtime);
+    sound_set_listener_position(&main_cam_pos);
+    if (main_key_states[SDLK_F1])
+        dtime *= 10;
+    update_pointing();
+    gameenv_run(&main_gameenv, dtime);
+}
+
 void run_frames()
 {
     u32 last_ticks = 0;
@@ -115,6 +130,9 @@ void run_frames()
 
         while (SDL_PollEvent(&event))
             handle_event(&event);
+
+        if (main_state == PS_INGAME)
+            run_play_frame(dtime);
 
         if (main_screen)
             draw_screen();

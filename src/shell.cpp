@@ -4,6 +4,7 @@
 
 #include "camera.h"
 #include "check.h"
+#include "newgame.h"
 
 SDL_Surface* main_screen = nullptr;
 bool main_run = true;
@@ -133,6 +134,7 @@ void cb_mainmenu_play(int)
     CHECK(main_state == PS_MAINMENU);
     // The new game opens paused, under the pause menu with its controls text.
     set_program_state(PS_PAUSEMENU);
+    create_game();
 }
 
 void cb_mainmenu_quit(int)
@@ -156,6 +158,7 @@ void cb_pausemenu_quit(int)
 
 void main_init_globals()
 {
+    gameenv_init(&main_gameenv);
     mesh_init(&main_voxel_mesh);
     pointedthing_init(&main_pointed_thing);
 }
@@ -163,6 +166,7 @@ void main_init_globals()
 void main_free_globals()
 {
     mesh_free(&main_voxel_mesh);
+    gameenv_free(&main_gameenv);
 }
 
 void delete_game()
