@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <system_error>
+#include <exception>
 #include <thread>
 
 #include "audioout.h"
@@ -30,7 +30,9 @@ V3f listener_position = {0, 0, 0};  // view coordinates; game thread only
 int wmm_filling_block = 0;    // block being filled, 0..3
 int wmm_filling_block_i = 0;  // bytes already in it, 0..4096
 
-std::thread sound_thread;
+// Held by pointer: if the program exits while the mixer runs (the X server going away calls
+// exit()), a joinable std::thread destroyed at exit would abort the process.
+std::thread* sound_thread = nullptr;
 bool thread_started = false;        // game thread only
 std::atomic<bool> run_thread{false};  // written by the game thread, polled by the mixer
 
@@ -174,8 +176,8 @@ int sound_init()
     thread_started = false;
     run_thread.store(true);
     try {
-        sound_thread = std::thread(sound_thread_func);
-    } catch (const std::system_error&) {
+        sound_thread = new std::thread(sound_thread_func);
+    } catch (const std::exception&) {  // no thread, or no memory for it
         std::fprintf(stderr, "Error creating sound thread\n");
         return -1;
     }
@@ -187,7 +189,9 @@ void sound_deinit()
 {
     if (thread_started) {
         run_thread.store(false);
-        sound_thread.join();
+        sound_thread->join();
+        delete sound_thread;
+        sound_thread = nullptr;
         thread_started = false;
     }
     driver_deinit();

@@ -55,6 +55,26 @@ TEST(VoxelDataLifecycle, FreeOnNeverAllocatedLeavesItEmpty)
     EXPECT_EQ(voxeldata_get_material(&vd, &p), 0);
 }
 
+TEST(VoxelDataLifecycle, EmptyOrInvertedAreasAreRefused)
+{
+    VoxelData vd;
+    voxeldata_init(&vd);
+    const Area bad[] = {{0, 0, 0, 0, 4, 4}, {0, 0, 0, 4, -1, 4}, {0, 0, 0, 4, 4, 0}};
+    for (const Area& a : bad) {
+        EXPECT_EQ(voxeldata_allocate(&vd, &a), -1);
+        EXPECT_EQ(vd.data, nullptr);
+        EXPECT_EQ(area_size(&vd.area), 0);
+    }
+    // An area away from the origin indexes from its own corner.
+    Area a = {-5, 10, 2, 3, 4, 5};
+    ASSERT_EQ(voxeldata_allocate(&vd, &a), 0);
+    V3i first = {-5, 10, 2}, last = {-3, 13, 6}, beyond = {-2, 13, 6};
+    EXPECT_EQ(voxeldata_get(&vd, &first), vd.data);
+    EXPECT_EQ(voxeldata_get(&vd, &last), vd.data + 59);
+    EXPECT_EQ(voxeldata_get(&vd, &beyond), nullptr);
+    voxeldata_free(&vd);
+}
+
 TEST(ViewScaling, RoundsHalfwayToEvenAndRoundTrips)
 {
     V3f v = {2.5f, 3.5f, 1.25f};
