@@ -107,7 +107,8 @@ protected:
         std::FILE* f = std::fopen(p.c_str(), "wb");
         EXPECT_NE(f, nullptr);
         if (f) {
-            std::fwrite(bytes.data(), 1, bytes.size(), f);
+            if (!bytes.empty())
+                std::fwrite(bytes.data(), 1, bytes.size(), f);
             std::fclose(f);
         }
         return p.string();

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
 
 #include "random.h"
@@ -18,6 +20,7 @@ using ::testing::internal::GetCapturedStderr;
 
 using SoundLoad = SoundFilesTest;
 using SoundCollections = SoundFilesTest;
+using SoundLoadDeathTest = SoundFilesTest;
 
 // Loads `path` as "x"; what was printed on stderr. The load must fail and leave the bank empty.
 std::string rejected(const std::string& path)
@@ -102,6 +105,31 @@ TEST_F(SoundLoad, DataShorterThanClaimedIsRejected)
     huge.claimed_size = 0xfffffff0L;
     path = write_file("huge.wav", wav_bytes(huge, sample_bytes({1, 2})));
     EXPECT_EQ(rejected(path), "sound_load: '" + path + "': doesn't contain full data\n");
+}
+
+// The claim must be checked against the file before any allocation: with the address space
+// capped well below 4 GiB an allocation attempt would print "allocation failed" instead.
+TEST_F(SoundLoadDeathTest, AnAbsurdDataSizeIsNeverAllocated)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizer runtimes reserve more address space than the cap leaves";
+#endif
+    WavFields huge;
+    huge.claimed_size = 0xfffffff0L;
+    std::string path = write_file("huge.wav", wav_bytes(huge, sample_bytes({1, 2})));
+    EXPECT_EXIT(
+        {
+            long pages = 0;
+            std::FILE* statm = std::fopen("/proc/self/statm", "r");
+            if (!statm || std::fscanf(statm, "%ld", &pages) != 1)
+                std::exit(2);
+            std::fclose(statm);
+            rlimit cap;
+            cap.rlim_cur = cap.rlim_max = (rlim_t)pages * 4096 + (1ul << 30);
+            setrlimit(RLIMIT_AS, &cap);
+            std::exit(sound_load("x", path.c_str()) == -1 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "doesn't contain full data");
 }
 
 TEST_F(SoundLoad, MissingFileAndNameRules)
