@@ -65,27 +65,19 @@ TEST_F(SoundLoad, UnsupportedValuesNameTheFirstBrokenRule)
         WavFields fields;
         const char* rule;
     };
-    WavFields base;
-    std::vector<Case> cases;
-    Case c{"float.wav", base, "audioformat 3 not supported\n"};
-    c.fields.audioformat = 3;
-    c.fields.numchannels = 3;  // also broken, but the format is checked first
-    cases.push_back(c);
-    c = {"three.wav", base, "numchannels 3 not supported\n"};
-    c.fields.numchannels = 3;
-    c.fields.blockalign = 6;
-    cases.push_back(c);
-    c = {"half.wav", base, "samplerate 22050 not supported\n"};
-    c.fields.samplerate = 22050;
-    cases.push_back(c);
-    c = {"align.wav", base, "blockalign 1 not supported\n"};
-    c.fields.blockalign = 1;
-    c.fields.samplebits = 8;
-    cases.push_back(c);
-    c = {"eight.wav", base, "samplebits 8 not supported\n"};
-    c.fields.numchannels = 2;
-    c.fields.samplebits = 8;
-    cases.push_back(c);
+    auto with = [](const char* file, const char* rule, auto change) {
+        Case c{file, WavFields{}, rule};
+        change(c.fields);
+        return c;
+    };
+    const Case cases[] = {
+        // The channel count is broken too, but the format is checked first.
+        with("float.wav", "audioformat 3 not supported\n", [](WavFields& w) { w.audioformat = 3, w.numchannels = 3; }),
+        with("three.wav", "numchannels 3 not supported\n", [](WavFields& w) { w.numchannels = 3, w.blockalign = 6; }),
+        with("half.wav", "samplerate 22050 not supported\n", [](WavFields& w) { w.samplerate = 22050; }),
+        with("align.wav", "blockalign 1 not supported\n", [](WavFields& w) { w.blockalign = 1, w.samplebits = 8; }),
+        with("eight.wav", "samplebits 8 not supported\n", [](WavFields& w) { w.numchannels = 2, w.samplebits = 8; }),
+    };
 
     for (const Case& k : cases) {
         std::string path = write_file(k.file, wav_bytes(k.fields, sample_bytes({1, 2, 3, 4})));

@@ -94,14 +94,15 @@ TEST_F(SoundOutput, APlayedSoundReachesTheDeviceStream)
         PlayingSound v[8];
         return sound_voices(v) == 1 && v[0].sound == -1;
     }, milliseconds(5000)));
-    // The mixer runs a ring ahead of the device: let the device take the rest.
-    std::this_thread::sleep_for(milliseconds(400));
+    // The mixer runs a ring ahead of the device: wait for the device to write it all.
+    std::vector<char> stream;
+    std::vector<char>::iterator at;
+    ASSERT_TRUE(wait_for([&] {
+        stream = read_stream();
+        at = std::search(stream.begin(), stream.end(), expected.begin(), expected.end());
+        return at != stream.end();
+    }, milliseconds(5000)));
     sound_deinit();
-
-    std::vector<char> stream = read_stream();
-    ASSERT_GT(stream.size(), expected.size());
-    auto at = std::search(stream.begin(), stream.end(), expected.begin(), expected.end());
-    ASSERT_NE(at, stream.end());
     // It starts on a frame boundary, after silence only.
     size_t offset = (size_t)(at - stream.begin());
     EXPECT_EQ(offset % 4, 0u);
