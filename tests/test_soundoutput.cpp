@@ -124,7 +124,9 @@ TEST_F(SoundOutput, StopsPromptlyWhileWaitingForAFreeBlock)
     auto start = steady_clock::now();
     sound_deinit();
     auto took = std::chrono::duration_cast<milliseconds>(steady_clock::now() - start);
-    EXPECT_LT(took.count(), 1000);
+    // The device never frees a block again, so a mixer that missed the stop would hang here;
+    // the bound only leaves room for a loaded machine.
+    EXPECT_LT(took.count(), 3000);
 }
 
 TEST_F(SoundOutput, SurvivesTheGamesShutdownOrderAndStartsAgain)
