@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "materials.h"
@@ -168,33 +169,24 @@ bool area_inside(const Area* inner, const Area* outer)
 // Concatenates the pieces, head first, into the emptied mesh: 0, or -1 with the mesh left empty.
 int build_mesh(Mesh* mesh, const MeshPieceList* list)
 {
-    size_t count = 0;
+    GLuint count = 0;
     for (const MeshPiece* p = list->lh_first; p; p = p->entries.le_next)
         count += p->vertex_count;
-    size_t n = count ? count : 1;
-    GLfloat* vertices = static_cast<GLfloat*>(std::malloc(n * 3 * sizeof(GLfloat)));
-    GLfloat* colors = vertices ? static_cast<GLfloat*>(std::malloc(n * 3 * sizeof(GLfloat))) : nullptr;
-    GLfloat* txcoords = colors ? static_cast<GLfloat*>(std::malloc(n * 2 * sizeof(GLfloat))) : nullptr;
-    if (!txcoords) {
-        std::free(vertices);
-        std::free(colors);
+    MeshPiece all;  // only its lists are used; they pass to the mesh
+    if (meshpiece_allocate(&all, count) != 0)
         return -1;
-    }
     size_t v = 0;
     for (const MeshPiece* p = list->lh_first; p; p = p->entries.le_next) {
-        for (size_t i = 0; i < p->vertex_count; i++, v++) {
-            for (int j = 0; j < 3; j++) {
-                vertices[v * 3 + j] = p->vertex_list[i * 3 + j];
-                colors[v * 3 + j] = p->color_list[i * 3 + j];
-            }
-            txcoords[v * 2 + 0] = p->txcoord_list[i * 2 + 0];
-            txcoords[v * 2 + 1] = p->txcoord_list[i * 2 + 1];
-        }
+        size_t n = p->vertex_count;
+        std::memcpy(all.vertex_list + v * 3, p->vertex_list, n * 3 * sizeof(GLfloat));
+        std::memcpy(all.color_list + v * 3, p->color_list, n * 3 * sizeof(GLfloat));
+        std::memcpy(all.txcoord_list + v * 2, p->txcoord_list, n * 2 * sizeof(GLfloat));
+        v += n;
     }
     mesh->vertex_count = (GLsizei)count;
-    mesh->vertex_list = vertices;
-    mesh->color_list = colors;
-    mesh->txcoord_list = txcoords;
+    mesh->vertex_list = all.vertex_list;
+    mesh->color_list = all.color_list;
+    mesh->txcoord_list = all.txcoord_list;
     return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 
 #include "glmisc.h"
 
@@ -70,6 +71,15 @@ void txcoord_pointer(GLint size, GLenum type, GLsizei stride, const void* pointe
     glTexCoordPointer(size, type, stride, pointer);
 }
 
+// Frees three owned lists and clears the pointers to them.
+void free_lists(GLfloat** vertices, GLfloat** colors, GLfloat** txcoords)
+{
+    for (GLfloat** list : {vertices, colors, txcoords}) {
+        std::free(*list);
+        *list = nullptr;
+    }
+}
+
 bool has_vertices(const Mesh* m)
 {
     return m->vertex_vbo != MESH_NO_HANDLE || m->vertex_list;
@@ -102,12 +112,7 @@ void mesh_init(Mesh* mesh)
 void mesh_free(Mesh* mesh)
 {
     mesh->texture_handle = 0;
-    std::free(mesh->vertex_list);
-    std::free(mesh->color_list);
-    std::free(mesh->txcoord_list);
-    mesh->vertex_list = nullptr;
-    mesh->color_list = nullptr;
-    mesh->txcoord_list = nullptr;
+    free_lists(&mesh->vertex_list, &mesh->color_list, &mesh->txcoord_list);
     // The count goes with the lists, so a freed mesh never draws from missing arrays.
     mesh->vertex_count = 0;
     delete_vbo(mesh);
@@ -196,10 +201,5 @@ s32 meshpiece_allocate(MeshPiece* p, GLuint vertex_count)
 void meshpiece_free(MeshPiece* p)
 {
     p->vertex_count = 0;
-    std::free(p->vertex_list);
-    std::free(p->color_list);
-    std::free(p->txcoord_list);
-    p->vertex_list = nullptr;
-    p->color_list = nullptr;
-    p->txcoord_list = nullptr;
+    free_lists(&p->vertex_list, &p->color_list, &p->txcoord_list);
 }

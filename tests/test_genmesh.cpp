@@ -1,7 +1,6 @@
 #include "genmesh.h"
 
-#include <cstdlib>
-#include <string>
+#include <cmath>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -12,16 +11,12 @@
 
 namespace {
 
-constexpr float kTexel = 1 / 1024.0f;
-
-// A small world of air to place single voxels in.
-class World {
-public:
+// A world of air (16 x 16 x 16 unless given) to place voxels in, and its mesh.
+struct World {
     explicit World(int w = 16, int h = 16, int d = 16)
     {
         voxeldata_init(&vd);
-        Area a;
-        area_set_xyzwhd(&a, 0, 0, 0, w, h, d);
+        Area a = {0, 0, 0, w, h, d};
         EXPECT_EQ(voxeldata_allocate(&vd, &a), 0);
         for (int i = 0; i < area_size(&a); i++)
             vd.data[i].material = MATERIAL_AIR;
@@ -38,63 +33,49 @@ public:
         voxeldata_get(&vd, &p)->material = (u8)m;
     }
     int mesh_all() { return genmesh(&vd, &vd.area, &mesh); }
+    const GLfloat* pos(int i) const { return mesh.vertex_list + i * 3; }
+    float brightness(int i) const { return mesh.color_list[i * 3]; }
+    float t(int i) const { return mesh.txcoord_list[i * 2 + 1]; }
+
+    // The cube face starting at vertex `first`: its cell and outward axis, read from its corners.
+    void face_at(int first, V3i* cell, V3i* normal) const
+    {
+        const GLfloat *a = pos(first), *b = pos(first + 1), *c = pos(first + 2);
+        V3f e1 = {b[0] - a[0], b[1] - a[1], b[2] - a[2]}, e2 = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+        v3f_cross(&e1, &e2);
+        auto sign = [](float v) { return v > 1e-6f ? 1 : v < -1e-6f ? -1 : 0; };
+        v3i_set_xyz(normal, sign(e1.x), sign(e1.y), sign(e1.z));
+        // Corners 0 and 2 are opposite; the centre's view z is doubled back to voxel space.
+        V3f centre = {(a[0] + c[0]) / 2, (a[1] + c[1]) / 2, a[2] + c[2]};
+        cell->x = (s32)std::lround(centre.x - 0.5f * normal->x);
+        cell->y = (s32)std::lround(centre.y - 0.5f * normal->y);
+        cell->z = (s32)std::lround(centre.z - 0.5f * normal->z);
+    }
+    // First vertex of the face of cell (x, y, z) along (nx, ny, nz) among the cube faces
+    // from vertex `from` on, or -1.
+    int face(int x, int y, int z, int nx, int ny, int nz, int from = 0) const
+    {
+        for (int i = from; i + 6 <= mesh.vertex_count; i += 6) {
+            V3i cell, n;
+            face_at(i, &cell, &n);
+            if (v3i_eq_xyz(&cell, x, y, z) && v3i_eq_xyz(&n, nx, ny, nz))
+                return i;
+        }
+        return -1;
+    }
+    // The face's one brightness (faces are flat-shaded).
+    float face_brightness(int first) const
+    {
+        for (int i = 1; i < 6; i++)
+            EXPECT_EQ(brightness(first + i), brightness(first));
+        return brightness(first);
+    }
 
     VoxelData vd;
     Mesh mesh;
 };
 
-// One vertex of a generated mesh, read back from its three lists.
-struct Vertex {
-    float x, y, z;  // view space
-    float brightness;
-    float s, t;
-};
-
-Vertex vertex(const Mesh& m, int i)
-{
-    return {m.vertex_list[i * 3],     m.vertex_list[i * 3 + 1], m.vertex_list[i * 3 + 2],
-            m.color_list[i * 3],      m.txcoord_list[i * 2],    m.txcoord_list[i * 2 + 1]};
-}
-
-// A face of six vertices starting at `first`, with its outward axis.
-struct Face {
-    int first;
-    V3i normal;
-};
-
-Face face_at(const Mesh& m, int first)
-{
-    Vertex a = vertex(m, first), b = vertex(m, first + 1), c = vertex(m, first + 2);
-    V3f e1 = {b.x - a.x, b.y - a.y, b.z - a.z}, e2 = {c.x - a.x, c.y - a.y, c.z - a.z};
-    v3f_cross(&e1, &e2);
-    auto sign = [](float v) { return v > 1e-6f ? 1 : v < -1e-6f ? -1 : 0; };
-    return {first, {sign(e1.x), sign(e1.y), sign(e1.z)}};
-}
-
-// All faces of a mesh made of cube faces only (no custom meshes).
-std::vector<Face> faces(const Mesh& m)
-{
-    std::vector<Face> out;
-    for (int i = 0; i + 6 <= m.vertex_count; i += 6)
-        out.push_back(face_at(m, i));
-    return out;
-}
-
-const Face* find_face(const std::vector<Face>& fs, int x, int y, int z)
-{
-    for (const Face& f : fs)
-        if (v3i_eq_xyz(&f.normal, x, y, z))
-            return &f;
-    return nullptr;
-}
-
-float face_brightness(const Mesh& m, const Face& f)
-{
-    float b = vertex(m, f.first).brightness;
-    for (int i = 1; i < 6; i++)
-        EXPECT_EQ(vertex(m, f.first + i).brightness, b) << "a face is flat-shaded";
-    return b;
-}
+const int kAxes[6][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, -1, 0}, {-1, 0, 0}, {0, 0, -1}};
 
 TEST(Genmesh, AllAirGivesAnEmptyMesh)
 {
@@ -110,84 +91,58 @@ TEST(Genmesh, LoneStoneFacesInReverseOrderOfCreation)
     w.set(5, 5, 3, MATERIAL_STONE);
     ASSERT_EQ(w.mesh_all(), 0);
     ASSERT_EQ(w.mesh.vertex_count, 36);
-    // Created bottom, -x, -y (from the neighbours' turns), then top, +y, +x; read back reversed.
-    std::vector<Face> fs = faces(w.mesh);
-    const int order[6][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, -1, 0}, {-1, 0, 0}, {0, 0, -1}};
+    // Made bottom, -x, -y (on the neighbours' turns), then top, +y, +x; read back reversed.
     for (int i = 0; i < 6; i++)
-        EXPECT_TRUE(v3i_eq_xyz(&fs[i].normal, order[i][0], order[i][1], order[i][2])) << "face " << i;
-    // The +x face: corners (0, 1, 2, 2, 3, 0) of its corner table, z in view space.
-    const float expect[6][3] = {{5.5f, 4.5f, 1.25f}, {5.5f, 5.5f, 1.25f}, {5.5f, 5.5f, 1.75f},
-                                {5.5f, 5.5f, 1.75f}, {5.5f, 4.5f, 1.75f}, {5.5f, 4.5f, 1.25f}};
-    const TxCoords& t = mfeats[MATERIAL_STONE].txcoords[2];
-    const float tx[6][2] = {{t.x, t.y + t.h}, {t.x + t.w, t.y + t.h}, {t.x + t.w, t.y},
-                            {t.x + t.w, t.y}, {t.x, t.y},             {t.x, t.y + t.h}};
+        EXPECT_EQ(w.face(5, 5, 3, kAxes[i][0], kAxes[i][1], kAxes[i][2]), i * 6) << "face " << i;
+    // The +x face: its corners 0, 1, 2, 2, 3, 0, z halved, and the picture upright.
+    const float corner[4][3] = {{5.5f, 4.5f, 1.25f}, {5.5f, 5.5f, 1.25f}, {5.5f, 5.5f, 1.75f}, {5.5f, 4.5f, 1.75f}};
+    const TxCoords& tx = mfeats[MATERIAL_STONE].txcoords[2];
+    const float corner_tx[4][2] = {{tx.x, tx.y + tx.h}, {tx.x + tx.w, tx.y + tx.h}, {tx.x + tx.w, tx.y}, {tx.x, tx.y}};
+    const int order[6] = {0, 1, 2, 2, 3, 0};
     for (int i = 0; i < 6; i++) {
-        Vertex v = vertex(w.mesh, i);
-        EXPECT_FLOAT_EQ(v.x, expect[i][0]) << "vertex " << i;
-        EXPECT_FLOAT_EQ(v.y, expect[i][1]) << "vertex " << i;
-        EXPECT_FLOAT_EQ(v.z, expect[i][2]) << "vertex " << i;
-        EXPECT_FLOAT_EQ(v.s, tx[i][0]) << "vertex " << i;
-        EXPECT_FLOAT_EQ(v.t, tx[i][1]) << "vertex " << i;
+        for (int k = 0; k < 3; k++)
+            EXPECT_EQ(w.pos(i)[k], corner[order[i]][k]) << "vertex " << i;
+        EXPECT_EQ(w.mesh.txcoord_list[i * 2], corner_tx[order[i]][0]) << "vertex " << i;
+        EXPECT_EQ(w.t(i), corner_tx[order[i]][1]) << "vertex " << i;
     }
-    // Unshaded brightness per orientation.
-    EXPECT_FLOAT_EQ(face_brightness(w.mesh, fs[0]), 0.745f);
-    EXPECT_FLOAT_EQ(face_brightness(w.mesh, fs[1]), 0.667f);
-    EXPECT_FLOAT_EQ(face_brightness(w.mesh, fs[2]), 0.824f);
-    EXPECT_FLOAT_EQ(face_brightness(w.mesh, fs[5]), 0.824f);
+    const float unshaded[6] = {0.745f, 0.667f, 0.824f, 0.667f, 0.745f, 0.824f};
+    for (int i = 0; i < 6; i++)
+        EXPECT_EQ(w.face_brightness(i * 6), unshaded[i]);
 }
 
 TEST(Genmesh, WorldEdgesSuppressFacesButTheTopIsOpen)
 {
     struct Case {
-        int x, y, z;
-        int vertices;
-        V3i missing;  // the face that must not be there, or (0, 0, 0)
-    };
-    const Case cases[] = {
-        {5, 5, 0, 30, {0, 0, -1}},   // on the bottom: nothing below the world
-        {0, 5, 3, 30, {-1, 0, 0}},   // on the low x edge
-        {15, 5, 3, 30, {1, 0, 0}},   // on the high x edge
-        {5, 15, 3, 30, {0, 1, 0}},   // on the high y edge
-        {5, 5, 15, 36, {0, 0, 0}},   // in the top layer: the layer above counts as air
+        int x, y, z, vertices;
+        V3i missing;  // the face that is not generated
+    } cases[] = {
+        {5, 5, 0, 30, {0, 0, -1}},  {0, 5, 3, 30, {-1, 0, 0}}, {15, 5, 3, 30, {1, 0, 0}},
+        {5, 0, 3, 30, {0, -1, 0}},  {5, 15, 3, 30, {0, 1, 0}},
+        {5, 5, 15, 36, {0, 0, 0}},  // the layer above the world counts as air
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "stone at " << c.x << "," << c.y << "," << c.z);
         World w;
         w.set(c.x, c.y, c.z, MATERIAL_STONE);
         ASSERT_EQ(w.mesh_all(), 0);
-        EXPECT_EQ(w.mesh.vertex_count, c.vertices);
-        std::vector<Face> fs = faces(w.mesh);
-        if (c.vertices == 30)
-            EXPECT_EQ(find_face(fs, c.missing.x, c.missing.y, c.missing.z), nullptr);
-        else
-            EXPECT_NE(find_face(fs, 0, 0, 1), nullptr);
+        EXPECT_EQ(w.mesh.vertex_count, c.vertices) << c.x << "," << c.y << "," << c.z;
+        EXPECT_EQ(w.face(c.x, c.y, c.z, c.missing.x, c.missing.y, c.missing.z), -1);
+        EXPECT_GE(w.face(c.x, c.y, c.z, 0, 0, 1), 0);
     }
 }
 
 TEST(Genmesh, EquallySolidNeighboursShareNoFace)
 {
-    World ground;
-    ground.set(5, 5, 3, MATERIAL_STONE);
-    ground.set(6, 5, 3, MATERIAL_GRASS);
-    ASSERT_EQ(ground.mesh_all(), 0);
-    EXPECT_EQ(ground.mesh.vertex_count, 60);
-
-    // Water meets ground without a face; against air it has faces with the water picture.
-    World water;
-    water.set(5, 5, 3, MATERIAL_WATER);
-    water.set(5, 5, 2, MATERIAL_STONE);
-    water.set(6, 5, 3, MATERIAL_STONE);
-    ASSERT_EQ(water.mesh_all(), 0);
-    EXPECT_EQ(water.mesh.vertex_count, 14 * 6);
-    int water_tops = 0;
-    for (const Face& f : faces(water.mesh)) {
-        Vertex v = vertex(water.mesh, f.first);
-        if (v3i_eq_xyz(&f.normal, 0, 0, 1) && v.z == 1.75f && v.x == 4.5f) {
-            water_tops++;
-            EXPECT_FLOAT_EQ(v.s, 385 * kTexel);  // corner 0 shows the rectangle's left edge
-        }
-    }
-    EXPECT_EQ(water_tops, 1);
+    World w;
+    w.set(5, 5, 3, MATERIAL_STONE);
+    w.set(6, 5, 3, MATERIAL_GRASS);
+    w.set(5, 5, 4, MATERIAL_WATER);  // water on ground
+    ASSERT_EQ(w.mesh_all(), 0);
+    EXPECT_EQ(w.mesh.vertex_count, 14 * 6);
+    EXPECT_EQ(w.face(5, 5, 3, 1, 0, 0), -1);
+    EXPECT_EQ(w.face(5, 5, 3, 0, 0, 1), -1);
+    int top = w.face(5, 5, 4, 0, 0, 1);
+    ASSERT_GE(top, 0);
+    EXPECT_EQ(w.mesh.txcoord_list[top * 2], mfeats[MATERIAL_WATER].txcoords[0].x);
 }
 
 TEST(Genmesh, TreeOnGrassKeepsItsOwnMeshAndShadesTheGrass)
@@ -197,51 +152,39 @@ TEST(Genmesh, TreeOnGrassKeepsItsOwnMeshAndShadesTheGrass)
     w.set(5, 5, 4, MATERIAL_TREE);
     ASSERT_EQ(w.mesh_all(), 0);
     ASSERT_EQ(w.mesh.vertex_count, 12 + 36);
-    // The tree was made last (highest layer), so it comes first, exactly as its own mesh.
+    // The tree was made last (on the highest layer), so it comes first, as its own mesh gives it.
     V3i p = {5, 5, 4};
     MeshPiece* tree = get_custom_material_mesh(MATERIAL_TREE, &p);
     ASSERT_NE(tree, nullptr);
-    for (int i = 0; i < 12 * 3; i++) {
+    for (int i = 0; i < 12 * 3; i++)
         EXPECT_EQ(w.mesh.vertex_list[i], tree->vertex_list[i]);
-        EXPECT_EQ(w.mesh.color_list[i], 0.588f);
+    for (int i = 0; i < 12; i++) {
+        EXPECT_EQ(w.brightness(i), 0.588f);
+        EXPECT_EQ(w.t(i), tree->txcoord_list[i * 2 + 1]);
     }
-    for (int i = 0; i < 12 * 2; i++)
-        EXPECT_EQ(w.mesh.txcoord_list[i], tree->txcoord_list[i]);
     meshpiece_free(tree);
     delete tree;
-
-    // Every grass face is darkened one step by the tree above the grass cell.
-    std::vector<Face> fs;
-    for (int i = 12; i < w.mesh.vertex_count; i += 6)
-        fs.push_back(face_at(w.mesh, i));
-    ASSERT_EQ(fs.size(), 6u);
-    const struct {
-        V3i n;
-        float brightness;
-    } expect[] = {{{0, 0, 1}, 0.706f},  {{0, 0, -1}, 0.706f}, {{1, 0, 0}, 0.627f},
-                  {{-1, 0, 0}, 0.627f}, {{0, 1, 0}, 0.549f},  {{0, -1, 0}, 0.549f}};
-    for (const auto& e : expect) {
-        const Face* f = find_face(fs, e.n.x, e.n.y, e.n.z);
-        ASSERT_NE(f, nullptr);
-        EXPECT_NEAR(face_brightness(w.mesh, *f), e.brightness, 1e-6);
+    // Every grass face is one step darker for the tree above it.
+    const float shaded[6] = {0.627f, 0.549f, 0.706f, 0.549f, 0.627f, 0.706f};
+    for (int i = 0; i < 6; i++) {
+        int f = w.face(5, 5, 3, kAxes[i][0], kAxes[i][1], kAxes[i][2], 12);
+        ASSERT_GE(f, 0) << "face " << i;
+        EXPECT_NEAR(w.face_brightness(f), shaded[i], 1e-6) << "face " << i;
     }
 }
 
 TEST(Genmesh, ShadingCountsUpToTwoOfTheThreeCellsAbove)
 {
-    // Which cells stand above the stone at (5, 5, 3), and the brightness of its +x face.
     struct Case {
-        std::vector<V3i> above;
-        float x_face;
-    };
-    const Case cases[] = {
-        {{}, 0.745f},
-        {{{6, 5, 4}}, 0.745f},  // up toward +x does not count
-        {{{5, 4, 4}}, 0.745f},  // nor up toward -y
-        {{{4, 5, 4}}, 0.745f - 0.118f},
-        {{{5, 6, 4}}, 0.745f - 0.118f},
-        {{{4, 5, 4}, {5, 6, 4}}, 0.745f - 0.236f},
-        {{{4, 5, 4}, {5, 6, 4}, {5, 5, 4}}, 0.745f - 0.236f},  // a third counts like a second
+        std::vector<V3i> above;  // sand placed above the stone at (5, 5, 3)
+        float darker;            // how much darker its +x face gets
+    } cases[] = {
+        {{}, 0},
+        {{{6, 5, 4}, {5, 4, 4}, {4, 4, 4}}, 0},  // up toward +x or -y does not count
+        {{{4, 5, 4}}, 0.118f},
+        {{{5, 6, 4}}, 0.118f},
+        {{{5, 5, 4}, {4, 5, 4}}, 0.236f},
+        {{{4, 5, 4}, {5, 6, 4}, {5, 5, 4}}, 0.236f},  // a third counts like a second
     };
     for (const Case& c : cases) {
         World w;
@@ -249,16 +192,9 @@ TEST(Genmesh, ShadingCountsUpToTwoOfTheThreeCellsAbove)
         for (const V3i& a : c.above)
             w.set(a.x, a.y, a.z, MATERIAL_SAND);
         ASSERT_EQ(w.mesh_all(), 0);
-        std::vector<Face> fs = faces(w.mesh);
-        bool found = false;
-        for (const Face& f : fs) {
-            Vertex v = vertex(w.mesh, f.first);
-            if (v3i_eq_xyz(&f.normal, 1, 0, 0) && v.x == 5.5f && v.y == 4.5f && v.z == 1.25f) {
-                EXPECT_NEAR(face_brightness(w.mesh, f), c.x_face, 1e-6) << c.above.size() << " above";
-                found = true;
-            }
-        }
-        EXPECT_TRUE(found);
+        int f = w.face(5, 5, 3, 1, 0, 0);
+        ASSERT_GE(f, 0);
+        EXPECT_NEAR(w.face_brightness(f), 0.745f - c.darker, 1e-6) << c.above.size() << " above";
     }
 }
 
@@ -268,15 +204,15 @@ TEST(Genmesh, PictureOnTheMinusYSideIsTurned)
     w.set(5, 5, 3, MATERIAL_GRASS);
     ASSERT_EQ(w.mesh_all(), 0);
     const TxCoords& side = mfeats[MATERIAL_GRASS].txcoords[5];
-    for (const Face& f : faces(w.mesh)) {
-        if (f.normal.z != 0)
+    for (int a = 0; a < 6; a++) {
+        if (kAxes[a][2] != 0)
             continue;
-        bool minus_y = v3i_eq_xyz(&f.normal, 0, -1, 0);
-        for (int i = 0; i < 6; i++) {
-            Vertex v = vertex(w.mesh, f.first + i);
-            bool top_edge = v.z == 1.75f;
-            float expected = top_edge != minus_y ? side.y : side.y + side.h;
-            EXPECT_FLOAT_EQ(v.t, expected) << "normal " << f.normal.x << "," << f.normal.y;
+        bool minus_y = kAxes[a][1] == -1;
+        int f = w.face(5, 5, 3, kAxes[a][0], kAxes[a][1], kAxes[a][2]);
+        ASSERT_GE(f, 0);
+        for (int i = f; i < f + 6; i++) {
+            bool top_edge = w.pos(i)[2] == 1.75f;
+            EXPECT_EQ(w.t(i), top_edge != minus_y ? side.y : side.y + side.h) << "face " << a;
         }
     }
 }
@@ -289,7 +225,7 @@ TEST(Genmesh, AreaBeyondTheDataFailsAndLeavesTheMeshAlone)
     GLfloat* before = w.mesh.vertex_list;
     const Area bad[] = {{0, 0, 0, 17, 16, 16}, {0, 0, 0, 16, 17, 16}, {0, 0, 0, 16, 16, 17},
                         {-1, 0, 0, 16, 16, 16}, {0, -1, 0, 2, 2, 2},  {0, 0, -1, 16, 16, 16},
-                        {-1, -1, -1, 18, 18, 18}, {4, 4, 4, 0, 3, 3}};
+                        {4, 4, 4, 0, 3, 3}};
     for (const Area& a : bad) {
         testing::internal::CaptureStderr();
         EXPECT_EQ(genmesh(&w.vd, &a, &w.mesh), -1);
@@ -299,61 +235,48 @@ TEST(Genmesh, AreaBeyondTheDataFailsAndLeavesTheMeshAlone)
     }
 }
 
-TEST(Genmesh, PartialAreaReadsShadingBeyondItsBorderAsAir)
+TEST(Genmesh, PartialAreaMeshesItsBorderAndReadsShadingBeyondItAsAir)
 {
-    // The stone at (5, 5, 3) lies in the top border layer of the area (5, 5, 0)-(5, 5, 2): its
-    // bottom face is generated, and the sand above it lies beyond the border, so it does not shade.
+    // The area is (5, 5, 1..2); its border layers z 0 and 3 own faces toward it. The sand
+    // at z 4 lies beyond the border, so it does not shade the stone at (5, 5, 3).
     World w;
+    w.set(5, 5, 0, MATERIAL_STONE);
     w.set(5, 5, 3, MATERIAL_STONE);
     for (int x = 3; x <= 7; x++)
         for (int y = 3; y <= 7; y++)
             w.set(x, y, 4, MATERIAL_SAND);
-    Area part = {5, 5, 0, 1, 1, 3};
+    Area part = {5, 5, 1, 1, 1, 2};
     ASSERT_EQ(genmesh(&w.vd, &part, &w.mesh), 0);
-    ASSERT_EQ(w.mesh.vertex_count, 6);
-    Face f = face_at(w.mesh, 0);
-    EXPECT_TRUE(v3i_eq_xyz(&f.normal, 0, 0, -1));
-    EXPECT_FLOAT_EQ(face_brightness(w.mesh, f), 0.824f);
-
-    // Meshed as part of the whole world the same face is darkened.
+    // The loops run over the lower border, so the stone at z 0 also gets its side faces.
+    ASSERT_EQ(w.mesh.vertex_count, 36);
+    EXPECT_EQ(w.face(5, 5, 3, 0, 0, -1), 0);
+    EXPECT_EQ(w.face(5, 5, 0, 0, 0, 1), 18);
+    EXPECT_EQ(w.face_brightness(0), 0.824f);
+    // Meshed with the whole world the same face is darkened.
     ASSERT_EQ(w.mesh_all(), 0);
-    bool found = false;
-    for (const Face& g : faces(w.mesh)) {
-        Vertex v = vertex(w.mesh, g.first);
-        if (v3i_eq_xyz(&g.normal, 0, 0, -1) && v.z == 1.25f && v.x >= 4.5f && v.x <= 5.5f &&
-            v.y >= 4.5f && v.y <= 5.5f) {
-            EXPECT_FLOAT_EQ(face_brightness(w.mesh, g), 0.824f - 0.236f);
-            found = true;
-        }
-    }
-    EXPECT_TRUE(found);
+    int f = w.face(5, 5, 3, 0, 0, -1);
+    ASSERT_GE(f, 0);
+    EXPECT_EQ(w.face_brightness(f), 0.824f - 0.236f);
 }
 
-// Faces of cell c toward each of its six neighbours, counted straight from the rule:
-// the more solid side owns the face; nothing beside or below the world, air above it.
+// Vertices counted straight from the rule: a face wherever a cell is more solid than its
+// neighbour, nothing toward the sides and bottom of the world, air above it; 12 per tree.
 int expected_vertices(const VoxelData& vd)
 {
     const Area& a = vd.area;
     int count = 0;
-    const int dirs[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
-    for (int x = a.x; x < a.x + a.w; x++)
-        for (int y = a.y; y < a.y + a.h; y++)
-            for (int z = a.z; z < a.z + a.d; z++) {
+    for (int x = 0; x < a.w; x++)
+        for (int y = 0; y < a.h; y++)
+            for (int z = 0; z < a.d; z++) {
                 V3i p = {x, y, z};
                 int m = voxeldata_get_material(&vd, &p);
-                if (m == MATERIAL_TREE)
-                    count += 12;
-                for (const auto& d : dirs) {
+                count += m == MATERIAL_TREE ? 12 : 0;
+                for (const auto& d : kAxes) {
                     V3i n = {x + d[0], y + d[1], z + d[2]};
-                    int mn;
-                    if (area_contains(&a, &n))
-                        mn = voxeldata_get_material(&vd, &n);
-                    else if (n.z == a.z + a.d)
-                        mn = MATERIAL_AIR;
-                    else
+                    if (!area_contains(&a, &n) && n.z != a.d)
                         continue;
-                    if (mfeats[mn].solidness < mfeats[m].solidness)
-                        count += 6;
+                    int mn = area_contains(&a, &n) ? voxeldata_get_material(&vd, &n) : (int)MATERIAL_AIR;
+                    count += mfeats[mn].solidness < mfeats[m].solidness ? 6 : 0;
                 }
             }
     return count;
@@ -362,23 +285,16 @@ int expected_vertices(const VoxelData& vd)
 TEST(Genmesh, GeneratedWorldsGiveEveryBoundaryFaceOnce)
 {
     for (int seed : {1, 77, 1765155600}) {
-        VoxelData vd;
-        voxeldata_init(&vd);
-        Area a = {0, 0, 0, 64, 64, 16};
-        ASSERT_EQ(voxeldata_allocate(&vd, &a), 0);
-        genmap(&vd, seed);
-        Mesh mesh;
-        mesh_init(&mesh);
-        ASSERT_EQ(genmesh(&vd, &a, &mesh), 0);
-        EXPECT_EQ(mesh.vertex_count, expected_vertices(vd)) << "seed " << seed;
-        for (int i = 0; i < mesh.vertex_count; i++) {
-            Vertex v = vertex(mesh, i);
-            ASSERT_TRUE(v.x >= -0.5f && v.x <= 63.5f && v.y >= -0.5f && v.y <= 63.5f && v.z >= -0.25f &&
-                        v.z <= 8.25f)
+        World w(64, 64, 16);
+        genmap(&w.vd, seed);
+        ASSERT_EQ(w.mesh_all(), 0);
+        EXPECT_EQ(w.mesh.vertex_count, expected_vertices(w.vd)) << "seed " << seed;
+        for (int i = 0; i < w.mesh.vertex_count; i++) {
+            const GLfloat* v = w.pos(i);
+            ASSERT_TRUE(v[0] >= -0.5f && v[0] <= 63.5f && v[1] >= -0.5f && v[1] <= 63.5f &&
+                        v[2] >= -0.25f && v[2] <= 8.25f)
                 << "vertex " << i;
         }
-        mesh_free(&mesh);
-        voxeldata_free(&vd);
     }
 }
 
@@ -397,17 +313,15 @@ TEST(Genmesh, ReplacesThePreviousMeshAndItsBuffers)
     w.mesh.vertex_vbo = 10;
     w.mesh.color_vbo = 11;
     w.mesh.txcoord_vbo = 12;
-    w.set(5, 5, 3, MATERIAL_AIR);
     w.set(8, 8, 8, MATERIAL_SAND);
-    w.set(8, 8, 9, MATERIAL_SAND);
-    glproc::glDeleteBuffersARB = count_deletes;  // only counted: no context in this test
+    glproc::glDeleteBuffersARB = count_deletes;  // counted only: no context in this test
     ASSERT_EQ(w.mesh_all(), 0);
     glproc::glDeleteBuffersARB = nullptr;
     EXPECT_EQ(deleted_buffers, 3);
-    EXPECT_EQ(w.mesh.vertex_count, 60);
+    EXPECT_EQ(w.mesh.vertex_count, 72);
     EXPECT_EQ(w.mesh.texture_handle, 0u);
-    EXPECT_EQ(w.mesh.vertex_vbo, MESH_NO_HANDLE);
-    EXPECT_EQ(w.mesh.txcoord_vbo, MESH_NO_HANDLE);
+    EXPECT_TRUE(w.mesh.vertex_vbo == MESH_NO_HANDLE && w.mesh.color_vbo == MESH_NO_HANDLE &&
+                w.mesh.txcoord_vbo == MESH_NO_HANDLE);
 }
 
 }  // namespace
