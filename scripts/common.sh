@@ -21,7 +21,8 @@ install_packages() {
 
 build_packages=(g++ cmake make pkg-config libsdl1.2-compat-dev libpng-dev libgl-dev libglu1-mesa-dev
                 libgl1-mesa-dri)
-test_packages=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps faketime)
+test_packages=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps faketime imagemagick
+               libx11-dev libxfixes-dev)
 
 # configure_and_build DIR [cmake args...]
 configure_and_build() {

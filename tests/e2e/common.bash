@@ -1,0 +1,122 @@
+# Shared by the end-to-end scripts: start the game in a real window under the X server
+# of the test command, find its window, send it input, look at it and wait for its end.
+# Each script is called as: bash script.sh <quorvale binary> <source root>
+set -euo pipefail
+
+game=$(realpath "$1")
+source_root=$2
+export SDL_AUDIODRIVER=dummy  # the test machine has no sound device
+work=$(mktemp -d)
+trap 'kill_game; rm -rf "$work"' EXIT
+
+game_pid=""
+window=""
+
+fail() {
+    echo "FAIL: $*" >&2
+    [ -f "$work/stdout" ] && { echo "--- game stdout" >&2; tail -n 20 "$work/stdout" >&2; }
+    [ -f "$work/stderr" ] && { echo "--- game stderr" >&2; tail -n 20 "$work/stderr" >&2; }
+    exit 1
+}
+
+kill_game() {
+    if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then
+        kill "$game_pid" 2>/dev/null || true
+        wait "$game_pid" 2>/dev/null || true
+    fi
+    game_pid=""
+}
+
+# start_game [dir]: runs the game from dir (default the source root), output into $work.
+start_game() {
+    local dir=${1:-$source_root}
+    (cd "$dir" && exec "$game") >"$work/stdout" 2>"$work/stderr" &
+    game_pid=$!
+}
+
+# Waits until the game's window is mapped, then puts the pointer on it, because without a
+# window manager key events go to the window under the pointer.
+find_window() {
+    local i
+    for i in $(seq 1 120); do
+        window=$(xdotool search --onlyvisible --class quorvale 2>/dev/null | head -n 1 || true)
+        [ -n "$window" ] && break
+        kill -0 "$game_pid" 2>/dev/null || fail "the game ended before its window appeared"
+        sleep 0.25
+    done
+    [ -n "$window" ] || fail "no game window"
+    xdotool mousemove --window "$window" "${1:-20}" "${2:-20}"
+    sleep 1.5  # a few frames with the menu drawn
+}
+
+# wait_exit SECONDS: waits for the game to end and sets $status to its exit status.
+status=""
+wait_exit() {
+    local i
+    for i in $(seq 1 $(($1 * 4))); do
+        if ! kill -0 "$game_pid" 2>/dev/null; then
+            status=0
+            wait "$game_pid" || status=$?
+            game_pid=""
+            return 0
+        fi
+        sleep 0.25
+    done
+    fail "the game did not end within $1 s"
+}
+
+# screenshot FILE: the game window's content as a PNG.
+screenshot() {
+    xwd -silent -id "$window" | /usr/bin/convert xwd:- "$1"
+}
+
+# window_size: prints "W H" of the game window.
+window_size() {
+    xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p'
+}
+
+# count_color FILE W H X Y R G B TOLERANCE: number of pixels in the box (X, Y, W, H) whose
+# channels are all within TOLERANCE of (R, G, B).
+count_color() {
+    local file=$1 w=$2 h=$3 x=$4 y=$5 r=$6 g=$7 b=$8 tol=$9
+    /usr/bin/convert "$file" -crop "${w}x${h}+${x}+${y}" +repage -depth 8 txt:- |
+        sed -n 's/^[^(]*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p' |
+        awk -v r="$r" -v g="$g" -v b="$b" -v t="$tol" '
+            function near(v, want) { return v - want <= t && want - v <= t }
+            near($1, r) && near($2, g) && near($3, b) { n++ }
+            END { print n + 0 }'
+}
+
+# pixel FILE X Y: prints "R G B".
+pixel() {
+    /usr/bin/convert "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- |
+        sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'
+}
+
+# check_menu FILE W H: the main menu is drawn centred in a W x H window: the white caption
+# 120 pixels above the centre, the selected "Play" button bright and "Quit" dimmed below it.
+check_menu() {
+    local file=$1 w=$2 h=$3
+    local cx=$((w / 2)) cy=$((h / 2))
+    # Caption: 8 characters 30 pixels wide, 48 high, centred on (cx, cy - 120) from the top.
+    local white
+    white=$(count_color "$file" 240 48 $((cx - 120)) $((cy - 120 - 24)) 255 255 255 8)
+    [ "$white" -gt 1500 ] || fail "caption not drawn at the centre ($white white pixels)"
+    # Nothing white just outside the caption's box, on either side.
+    [ "$(count_color "$file" 60 48 $((cx - 190)) $((cy - 144)) 255 255 255 8)" -eq 0 ] ||
+        fail "white pixels left of the caption: the menu is not centred"
+    [ "$(count_color "$file" 60 48 $((cx + 130)) $((cy - 144)) 255 255 255 8)" -eq 0 ] ||
+        fail "white pixels right of the caption: the menu is not centred"
+    # Buttons: Play centred 40 above the centre, Quit at the centre; 192 x 24 pixels. Their
+    # plates are blue, brighter on the selected one.
+    local play quit
+    read -r _ _ play < <(pixel "$file" $((cx - 80)) $((cy - 40 - 6)))
+    read -r _ _ quit < <(pixel "$file" $((cx - 80)) $((cy - 6)))
+    [ "${play:-0}" -gt 90 ] || fail "the selected Play button is not drawn (blue $play)"
+    [ "${quit:-0}" -gt 15 ] && [ "$quit" -lt 70 ] || fail "the Quit button is not drawn dimmed (blue $quit)"
+    # Button text: white letters inside each plate.
+    [ "$(count_color "$file" 60 16 $((cx - 30)) $((cy - 48)) 255 255 255 8)" -gt 40 ] ||
+        fail "no text on the Play button"
+    [ "$(count_color "$file" 60 16 $((cx - 30)) $((cy - 8)) 255 255 255 8)" -gt 40 ] ||
+        fail "no text on the Quit button"
+}
