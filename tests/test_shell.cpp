@@ -31,7 +31,11 @@ protected:
         fake_screen.h = 600;
         main_screen = &fake_screen;
     }
-    void TearDown() override { main_screen = nullptr; }
+    void TearDown() override
+    {
+        delete_game();  // "Play" creates a world
+        main_screen = nullptr;
+    }
 
     const char* selected_text()
     {

@@ -39,7 +39,7 @@ start_game() {
 find_window() {
     local i
     for i in $(seq 1 120); do
-        window=$(xdotool search --onlyvisible --class quorvale 2>/dev/null | head -n 1 || true)
+        window=$(xdotool search --onlyvisible --pid "$game_pid" 2>/dev/null | head -n 1 || true)
         [ -n "$window" ] && break
         kill -0 "$game_pid" 2>/dev/null || fail "the game ended before its window appeared"
         sleep 0.25
