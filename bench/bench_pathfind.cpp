@@ -86,8 +86,7 @@ void BM_GameenvRunBattle(benchmark::State& state)
 {
     for (auto _ : state) {
         state.PauseTiming();
-        GameEnv env;
-        battle::make_battle(&env, 1234);
+        GameEnv& env = *battle::make_battle(1234);
         battle::order_travel(&env, 0, battle::party_centre(&env, 1));
         state.ResumeTiming();
         for (int frame = 0; frame < 500; frame++)
@@ -101,26 +100,22 @@ void BM_GameenvRunBattle(benchmark::State& state)
 BENCHMARK(BM_GameenvRunBattle)->Unit(benchmark::kMillisecond);
 
 // About a thousand units in a 32 x 32 block on a 128 x 128 map, all sent to one far cell.
-void make_crowd(GameEnv* env)
+GameEnv* make_crowd()
 {
-    gameenv_init(env);
-    Area a = {0, 0, 0, 128, 128, 16};
-    voxeldata_allocate(&env->voxeldata, &a);
-    genmap(&env->voxeldata, 4321);
-    mysrand(3);
-    battle::add_entity_bunch(env, 40, 40, 32, 0);
+    GameEnv* env = battle::make_world(4321, 128, 128);
+    add_entity_bunch(40, 40, 32, 0);
     V3i goal = {100, 100, 0};
     u8 m;
     goal.z = battle::column_ground(&env->voxeldata, goal.x, goal.y, &m) + 1;
     battle::order_travel(env, 0, goal);
+    return env;
 }
 
 void BM_CrowdFirstFrame(benchmark::State& state)
 {
     for (auto _ : state) {
         state.PauseTiming();
-        GameEnv env;
-        make_crowd(&env);
+        GameEnv& env = *make_crowd();
         state.ResumeTiming();
         gameenv_run(&env, 0.02f);  // plans every route
         state.PauseTiming();
@@ -132,8 +127,7 @@ BENCHMARK(BM_CrowdFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_CrowdMarching(benchmark::State& state)
 {
-    GameEnv env;
-    make_crowd(&env);
+    GameEnv& env = *make_crowd();
     gameenv_run(&env, 0.02f);
     for (auto _ : state)
         gameenv_run(&env, 0.02f);

@@ -44,8 +44,7 @@ bool cell_empty(GameEnv* env, const V3i& p)
 
 BattleLog run_battle(int seed, int frames)
 {
-    GameEnv env;
-    battle::make_battle(&env, seed);
+    GameEnv& env = *battle::make_battle(seed);
     BattleLog log;
     u32 first_uid = env.entities.lh_first->uid;  // uids keep counting across battles
     std::map<u32, int> wreck_since;  // uid -> frame it became a wreck
