@@ -37,28 +37,16 @@ struct RbTree {
     static void init(RbHead<T>* head) { head->rbh_root = nullptr; }
     static bool empty(const RbHead<T>* head) { return head->rbh_root == nullptr; }
 
-    static void rotate_left(RbHead<T>* head, T* elm)
-    {
-        T* tmp = right(elm);
-        if ((right(elm) = left(tmp)))
-            parent(left(tmp)) = elm;
-        if ((parent(tmp) = parent(elm))) {
-            if (elm == left(parent(elm)))
-                left(parent(elm)) = tmp;
-            else
-                right(parent(elm)) = tmp;
-        } else {
-            head->rbh_root = tmp;
-        }
-        left(tmp) = elm;
-        parent(elm) = tmp;
-    }
+    // child(x, 0) is the left child, child(x, 1) the right one; the balancing cases below are
+    // written once for a side s and mirrored through it.
+    static T*& child(T* x, int side) { return side ? right(x) : left(x); }
 
-    static void rotate_right(RbHead<T>* head, T* elm)
+    // Lifts the child opposite `side` above elm (side 0: a left rotation, side 1: a right one).
+    static void rotate(RbHead<T>* head, T* elm, int side)
     {
-        T* tmp = left(elm);
-        if ((left(elm) = right(tmp)))
-            parent(right(tmp)) = elm;
+        T* tmp = child(elm, !side);
+        if ((child(elm, !side) = child(tmp, side)))
+            parent(child(tmp, side)) = elm;
         if ((parent(tmp) = parent(elm))) {
             if (elm == left(parent(elm)))
                 left(parent(elm)) = tmp;
@@ -67,7 +55,7 @@ struct RbTree {
         } else {
             head->rbh_root = tmp;
         }
-        right(tmp) = elm;
+        child(tmp, side) = elm;
         parent(elm) = tmp;
     }
 
@@ -77,43 +65,24 @@ struct RbTree {
         T* par;
         while ((par = parent(elm)) && color(par) == RB_RED) {
             T* gparent = parent(par);
-            if (par == left(gparent)) {
-                T* uncle = right(gparent);
-                if (uncle && color(uncle) == RB_RED) {
-                    color(uncle) = RB_BLACK;
-                    color(par) = RB_BLACK;
-                    color(gparent) = RB_RED;
-                    elm = gparent;
-                    continue;
-                }
-                if (right(par) == elm) {
-                    rotate_left(head, par);
-                    T* tmp = par;
-                    par = elm;
-                    elm = tmp;
-                }
+            int s = par == left(gparent) ? 0 : 1;  // the side par hangs on
+            T* uncle = child(gparent, !s);
+            if (uncle && color(uncle) == RB_RED) {
+                color(uncle) = RB_BLACK;
                 color(par) = RB_BLACK;
                 color(gparent) = RB_RED;
-                rotate_right(head, gparent);
-            } else {
-                T* uncle = left(gparent);
-                if (uncle && color(uncle) == RB_RED) {
-                    color(uncle) = RB_BLACK;
-                    color(par) = RB_BLACK;
-                    color(gparent) = RB_RED;
-                    elm = gparent;
-                    continue;
-                }
-                if (left(par) == elm) {
-                    rotate_right(head, par);
-                    T* tmp = par;
-                    par = elm;
-                    elm = tmp;
-                }
-                color(par) = RB_BLACK;
-                color(gparent) = RB_RED;
-                rotate_left(head, gparent);
+                elm = gparent;
+                continue;
             }
+            if (child(par, !s) == elm) {
+                rotate(head, par, s);
+                T* tmp = par;
+                par = elm;
+                elm = tmp;
+            }
+            color(par) = RB_BLACK;
+            color(gparent) = RB_RED;
+            rotate(head, gparent, !s);
         }
         color(head->rbh_root) = RB_BLACK;
     }
@@ -123,63 +92,34 @@ struct RbTree {
     static void remove_color(RbHead<T>* head, T* par, T* elm)
     {
         while (is_black(elm) && elm != head->rbh_root) {
-            if (left(par) == elm) {
-                T* tmp = right(par);
-                if (color(tmp) == RB_RED) {
-                    color(tmp) = RB_BLACK;
-                    color(par) = RB_RED;
-                    rotate_left(head, par);
-                    tmp = right(par);
-                }
-                if (is_black(left(tmp)) && is_black(right(tmp))) {
-                    color(tmp) = RB_RED;
-                    elm = par;
-                    par = parent(elm);
-                } else {
-                    if (is_black(right(tmp))) {
-                        if (T* oleft = left(tmp))
-                            color(oleft) = RB_BLACK;
-                        color(tmp) = RB_RED;
-                        rotate_right(head, tmp);
-                        tmp = right(par);
-                    }
-                    color(tmp) = color(par);
-                    color(par) = RB_BLACK;
-                    if (right(tmp))
-                        color(right(tmp)) = RB_BLACK;
-                    rotate_left(head, par);
-                    elm = head->rbh_root;
-                    break;
-                }
-            } else {
-                T* tmp = left(par);
-                if (color(tmp) == RB_RED) {
-                    color(tmp) = RB_BLACK;
-                    color(par) = RB_RED;
-                    rotate_right(head, par);
-                    tmp = left(par);
-                }
-                if (is_black(left(tmp)) && is_black(right(tmp))) {
-                    color(tmp) = RB_RED;
-                    elm = par;
-                    par = parent(elm);
-                } else {
-                    if (is_black(left(tmp))) {
-                        if (T* oright = right(tmp))
-                            color(oright) = RB_BLACK;
-                        color(tmp) = RB_RED;
-                        rotate_left(head, tmp);
-                        tmp = left(par);
-                    }
-                    color(tmp) = color(par);
-                    color(par) = RB_BLACK;
-                    if (left(tmp))
-                        color(left(tmp)) = RB_BLACK;
-                    rotate_right(head, par);
-                    elm = head->rbh_root;
-                    break;
-                }
+            int s = left(par) == elm ? 0 : 1;  // the side elm hangs on
+            T* tmp = child(par, !s);
+            if (color(tmp) == RB_RED) {
+                color(tmp) = RB_BLACK;
+                color(par) = RB_RED;
+                rotate(head, par, s);
+                tmp = child(par, !s);
             }
+            if (is_black(left(tmp)) && is_black(right(tmp))) {
+                color(tmp) = RB_RED;
+                elm = par;
+                par = parent(elm);
+                continue;
+            }
+            if (is_black(child(tmp, !s))) {
+                if (T* near = child(tmp, s))
+                    color(near) = RB_BLACK;
+                color(tmp) = RB_RED;
+                rotate(head, tmp, !s);
+                tmp = child(par, !s);
+            }
+            color(tmp) = color(par);
+            color(par) = RB_BLACK;
+            if (child(tmp, !s))
+                color(child(tmp, !s)) = RB_BLACK;
+            rotate(head, par, s);
+            elm = head->rbh_root;
+            break;
         }
         if (elm)
             color(elm) = RB_BLACK;

@@ -190,30 +190,19 @@ TEST_F(TaskTest, UnknownTaskTypeIsLeftAlone)
     EXPECT_EQ(entitytask_run(e, 0.02f, &env), 0);
 }
 
-TEST_F(TaskTest, TaskRecordsStartAsDocumented)
+TEST_F(TaskTest, ClearingATravelReleasesItsRoute)
 {
     EntityTask task;
     Target t = coords_target(1, 2, 3);
     entitytask_init_travel(&task, &t, 3, 2.5f);
-    EXPECT_FLOAT_EQ(task.travel.roundabout_timer, 10000.0f);
-    EXPECT_FLOAT_EQ(task.travel.pathfind_timer, 10000.0f);
-    EXPECT_FLOAT_EQ(task.travel.full_retry_timer, 0.0f);
-    EXPECT_EQ(task.travel.finish_animate, -1);
-    EXPECT_EQ(task.travel.path.coords, nullptr);
     task.travel.path.coords = (V3i*)std::malloc(sizeof(V3i) * 4);
     task.travel.path.length = 4;
     task.travel.path.next_i = 2;
-    entitytask_clear(&task);
+    entitytask_clear(&task);  // the leak check of the sanitizer build sees a lost route
     EXPECT_EQ(task.type, ETT_NONE);
     EXPECT_EQ(task.travel.path.coords, nullptr);
     EXPECT_EQ(task.travel.path.length, 0);
     EXPECT_EQ(task.travel.path.next_i, 0);
-
-    Path p;
-    path_init(&p);
-    path_free(&p);
-    EXPECT_EQ(p.coords, nullptr);
-    EXPECT_EQ(p.length, 0);
 }
 
 }  // namespace

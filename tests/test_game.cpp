@@ -35,21 +35,6 @@ TEST_F(EntityTest, SetPosCentresBuildingsOnTheirFootprint)
     EXPECT_FLOAT_EQ(u.pf.y, 20.0f);
 }
 
-TEST_F(EntityTest, InitDrawsVariationAndLeavesAnIdleReadyEntity)
-{
-    mysrand(7);
-    for (int i = 0; i < 200; i++) {
-        Entity e;
-        entity_init(&e);
-        ASSERT_GE(e.variation, 0.5f);
-        ASSERT_LE(e.variation, 2.0f);
-        ASSERT_EQ(e.task.type, ETT_NONE);
-        ASSERT_EQ(e.base_graphflags, GF_WALK);
-        ASSERT_FLOAT_EQ(e.reload_time, 2.5847f);
-        ASSERT_EQ(e.shoot_target.type, TARGET_NONE);
-    }
-}
-
 TEST_F(EntityTest, LockedEntityIgnoresEveryCommand)
 {
     Entity* e = add_unit(&env, 5, 5, 5, 0);

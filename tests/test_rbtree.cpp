@@ -147,6 +147,24 @@ TEST_F(RbTreeTest, RemovingTheRootPromotesItsSuccessor)
     check_tree(&head, {1, 2, 3, 5, 6, 7, 8});
 }
 
+TEST_F(RbTreeTest, RemovingBlackLeavesRecoloursThenRotates)
+{
+    for (int k = 1; k <= 8; k++)
+        insert(k);
+    Tree::remove(&head, &items[1]);  // the sibling turns red
+    EXPECT_EQ(items[3].link.rbe_color, RB_RED);
+    EXPECT_EQ(items[2].link.rbe_color, RB_BLACK);
+    Tree::remove(&head, &items[5]);  // the sibling's far red child: one rotation
+    EXPECT_EQ(root(), 4);
+    Item* r = head.rbh_root->link.rbe_right;
+    EXPECT_EQ(r->key, 7);
+    EXPECT_EQ(r->link.rbe_color, RB_RED);
+    EXPECT_EQ(r->link.rbe_left->key, 6);
+    EXPECT_EQ(r->link.rbe_right->key, 8);
+    EXPECT_EQ(r->link.rbe_right->link.rbe_color, RB_BLACK);
+    check_tree(&head, {2, 3, 4, 6, 7, 8});
+}
+
 TEST_F(RbTreeTest, DescendingInsertsMirrorAscending)
 {
     for (int k = 8; k >= 1; k--)
