@@ -1,0 +1,49 @@
+# Ctrl+A selects party 0's units, a left click on the ground under the crosshair prints
+# "Go to (x,y,z)" and sends them there: their colour moves across the screen. Holding F1
+# runs the world ten times as fast, so they cover far more ground in the same time.
+# "I" prints what the crosshair points at.
+source "$(dirname "$0")/play_common.bash"
+
+start_frozen_game
+find_window 400 300
+enter_play
+screenshot "$work/start.png"
+read -r n x0 y0 < <(centroid "$work/start.png" $party0_rgb 3)
+[ "$n" -gt 100 ] || fail "party 0 is not in view ($n pixels)"
+read -r white_before _ < <(centroid "$work/start.png" 255 255 255 0)
+
+xdotool key --window "$window" ctrl+a
+sleep 0.5
+screenshot "$work/selected.png"
+read -r white_after _ < <(centroid "$work/selected.png" 255 255 255 0)
+[ "$white_after" -gt $((white_before + 100)) ] ||
+    fail "no selection markers after Ctrl+A ($white_before -> $white_after white pixels)"
+
+xdotool key --window "$window" i
+xdotool click --window "$window" 1
+sleep 0.5
+grep -Eq '^Pointing (voxel \([0-9]+,[0-9]+,[0-9]+\)|entity uid=[0-9]+ .*)$' "$work/stdout" ||
+    fail "I printed nothing about the pointed voxel"
+grep -Eq '^Go to \([0-9]+,[0-9]+,[0-9]+\)$' "$work/stdout" || fail "no \"Go to\" line after the click"
+grep '^Go to' "$work/stdout"
+
+sleep 2
+screenshot "$work/walked.png"
+read -r _ x1 y1 < <(centroid "$work/walked.png" $party0_rgb 3)
+walked=$(distance "$x0" "$y0" "$x1" "$y1")
+
+xdotool keydown --window "$window" F1
+sleep 2
+xdotool keyup --window "$window" F1
+screenshot "$work/hurried.png"
+read -r _ x2 y2 < <(centroid "$work/hurried.png" $party0_rgb 3)
+hurried=$(distance "$x1" "$y1" "$x2" "$y2")
+echo "party 0 moved $walked pixels in 2.5 s, then $hurried pixels in 2 s with F1"
+awk -v a="$walked" 'BEGIN { exit !(a > 8) }' || fail "the selected units did not move ($walked pixels)"
+awk -v a="$walked" -v b="$hurried" 'BEGIN { exit !(b > 2 * a) }' ||
+    fail "F1 did not speed the world up ($walked then $hurried pixels)"
+
+quit_to_menu
+xdotool key --window "$window" Escape
+wait_exit 30
+[ "$status" = 0 ] || fail "exit status $status"
