@@ -40,19 +40,24 @@ void (*sound_output)(char* buf, int bufsize) = nullptr;  // null: the audio ring
 
 constexpr auto POLL_INTERVAL = std::chrono::milliseconds(11);
 
+// Takes voice `i` out of the table, moving the later ones down a place.
+void remove_playing_sound(int i)
+{
+    std::memmove(&sounds_playing[i], &sounds_playing[i + 1],
+                 sizeof(PlayingSound) * (size_t)(sounds_playing_count - 1 - i));
+    sounds_playing_count--;
+}
+
 // Drops finished voices, keeping the order of the others. The last entry is never looked
 // at, so a finished voice there waits for a later request.
 void clear_finished_sounds()
 {
     int i = 0;
     while (i < sounds_playing_count - 1) {
-        if (sounds_playing[i].sound == -1) {
-            std::memmove(&sounds_playing[i], &sounds_playing[i + 1],
-                         sizeof(PlayingSound) * (size_t)(sounds_playing_count - 1 - i));
-            sounds_playing_count--;
-        } else {
+        if (sounds_playing[i].sound == -1)
+            remove_playing_sound(i);
+        else
             i++;
-        }
     }
 }
 
@@ -85,6 +90,24 @@ void sound_thread_func()
 {
     while (run_thread.load())
         feed_sound();
+}
+
+// Starts the mixer thread; false when the system gives none.
+bool thread_start()
+{
+    try {
+        sound_thread = new std::thread(sound_thread_func);
+    } catch (const std::exception&) {  // no thread, or no memory for it
+        return false;
+    }
+    return true;
+}
+
+void thread_join()
+{
+    sound_thread->join();
+    delete sound_thread;
+    sound_thread = nullptr;
 }
 
 int clip_s16(int v)
@@ -175,9 +198,7 @@ int sound_init()
 
     thread_started = false;
     run_thread.store(true);
-    try {
-        sound_thread = new std::thread(sound_thread_func);
-    } catch (const std::exception&) {  // no thread, or no memory for it
+    if (!thread_start()) {
         std::fprintf(stderr, "Error creating sound thread\n");
         return -1;
     }
@@ -189,9 +210,7 @@ void sound_deinit()
 {
     if (thread_started) {
         run_thread.store(false);
-        sound_thread->join();
-        delete sound_thread;
-        sound_thread = nullptr;
+        thread_join();
         thread_started = false;
     }
     driver_deinit();
