@@ -12,7 +12,6 @@
 #include "game.h"
 #include "materialtypes.h"
 #include "mesh.h"
-#include "models.h"
 #include "pathfind.h"
 #include "random.h"
 #include "shell.h"
@@ -112,48 +111,6 @@ TEST_F(NewGameTest, TreesStayEmptyAndWaterAlwaysGetsAMissileUnit)
         set(32, 32, 4, MATERIAL_WATER);
     }
     EXPECT_GT(turret_units, 0) << "dry columns draw both kinds";
-}
-
-TEST_F(NewGameTest, UnitAndBuildingKindsCarryTheirTables)
-{
-    Entity e;
-    entity_init(&e);
-    make_missile_unit(&e);
-    EXPECT_EQ(e.type, ET_UNIT);
-    EXPECT_EQ(e.speed, 3.0f);
-    EXPECT_EQ(e.base_graphflags, GF_WALK | GF_ON_WATER);
-    EXPECT_TRUE(e.can_attack && e.shoot_requires_body_aim && e.double_weapon);
-    EXPECT_STREQ(e.shoot_sound, "shoot_missile");
-    EXPECT_EQ(e.projectile_speed, 1.5f);
-    EXPECT_EQ(e.durability, 2.2f);
-    EXPECT_EQ(e.peripheral, PT_NONE);
-
-    entity_init(&e);
-    make_turret_unit(&e);
-    EXPECT_EQ(e.tx_main.y, 0.125f);
-    EXPECT_EQ(e.turn_speed, 0.2f);
-    EXPECT_EQ(e.base_graphflags, GF_WALK);
-    EXPECT_EQ(e.peripheral, PT_TURRET);
-    EXPECT_EQ(e.peripheral_tx.y, 0.25f);
-    EXPECT_EQ(e.projectile_type, PT_BULLET);
-
-    entity_init(&e);
-    make_carage_building(&e);
-    EXPECT_EQ(e.type, ET_BUILDING);
-    EXPECT_EQ(e.base_graphflags, 0);
-    EXPECT_TRUE(v3i_eq_xyz(&e.building_size, 2, 2, 1));
-    EXPECT_EQ(e.size, 2.0f);
-    EXPECT_EQ(e.draw_func, draw_carage);
-    EXPECT_FALSE(e.can_attack);
-
-    entity_init(&e);
-    make_turret_building(&e);
-    EXPECT_EQ(e.draw_func, draw_turret);
-    EXPECT_TRUE(e.can_attack);
-    EXPECT_EQ(e.peripheral_pf.z, 0.75f);
-    EXPECT_EQ(e.projectile_power, 2.0f);
-    EXPECT_EQ(e.durability, 15.0f);
-    entitytask_clear(&e.task);
 }
 
 TEST_F(NewGameTest, BuildingsStandOnTheHighestGroundOfTheirFootprintUnlessATreeStopsTheScan)

@@ -68,13 +68,18 @@ distance() {
     awk -v a="$1" -v b="$2" -v c="$3" -v d="$4" 'BEGIN { printf "%.1f\n", sqrt((a - c) ^ 2 + (b - d) ^ 2) }'
 }
 
-# quit_to_menu: from play, Escape to the pause menu and a click on its "Quit" (the pointer
-# is warped onto the buttons when it is let go, so the keyboard selection is not reliable).
-quit_to_menu() {
-    xdotool key --window "$window" Escape
-    sleep 1
+# click_pause_quit: a click on "Quit" of the pause menu, at the window centre. (The pointer
+# is warped onto the buttons when play lets it go, so the keyboard selection is unreliable.)
+click_pause_quit() {
     xdotool mousemove --window "$window" 450 305
     sleep 0.3
     xdotool click --window "$window" 1
     sleep 1
+}
+
+# quit_to_menu: from play, Escape to the pause menu and its "Quit".
+quit_to_menu() {
+    xdotool key --window "$window" Escape
+    sleep 1
+    click_pause_quit
 }

@@ -19,10 +19,8 @@ changed=$(/usr/bin/compare -metric AE "$work/paused1.png" "$work/paused2.png" nu
 echo "pixels changed while paused: $changed"
 [ "${changed%% *}" = 0 ] || fail "the world moved under the pause menu ($changed pixels)"
 
-xdotool mousemove --window "$window" 450 305
-sleep 0.3
-xdotool click --window "$window" 1
-sleep 1.5
+click_pause_quit
+sleep 0.5
 screenshot "$work/menu.png"
 check_menu "$work/menu.png" 800 600
 
