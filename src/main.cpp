@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 
 #include "camera.h"
+#include "frametime.h"
 #include "game.h"
 #include "glmisc.h"
 #include "input.h"
@@ -16,9 +17,6 @@
 #include "textures.h"
 
 namespace {
-
-constexpr u32 min_dtime_ms = 3;      // a frame takes at least this long
-constexpr float fps_interval = 5.0f; // seconds between frame-rate lines
 
 // The sound collections and their files under resources/sounds/, in loading order.
 struct CollectionFiles {
@@ -106,27 +104,18 @@ void run_play_frame(float dtime)
 void run_frames()
 {
     u32 last_ticks = 0;
-    float fps_second_counter = 0;
-    u32 fps_frame_counter = 0;
+    FpsCounter fps_counter = {0, 0};
     SDL_Event event;
     while (main_run) {
         u32 ticks = SDL_GetTicks();
-        u32 dtime_ms = ticks < last_ticks ? 0 : ticks - last_ticks;
-        float dtime;
-        if (dtime_ms < min_dtime_ms) {
-            SDL_Delay(min_dtime_ms - dtime_ms);
-            dtime = 0.003f;
-        } else {
-            dtime = dtime_ms / 1000.0f;
-        }
+        u32 delay_ms;
+        float dtime = frame_time_step(ticks, last_ticks, &delay_ms);
+        if (delay_ms > 0)
+            SDL_Delay(delay_ms);
 
-        fps_second_counter += dtime;
-        fps_frame_counter++;
-        if (fps_second_counter >= fps_interval) {
-            std::printf("FPS: %.2f\n", fps_frame_counter / fps_second_counter);
-            fps_second_counter -= fps_interval;
-            fps_frame_counter = 0;
-        }
+        float fps;
+        if (fps_count_frame(&fps_counter, dtime, &fps))
+            std::printf("FPS: %.2f\n", fps);
 
         while (SDL_PollEvent(&event))
             handle_event(&event);
