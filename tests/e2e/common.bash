@@ -120,3 +120,15 @@ check_menu() {
     [ "$(count_color "$file" 60 16 $((cx - 30)) $((cy - 8)) 255 255 255 8)" -gt 40 ] ||
         fail "no text on the Quit button"
 }
+
+# check_pointer FILE X Y: the game's own pointer is drawn with its tip at (X, Y): a black
+# outline at the tip, the white arrow body below it and nothing white beside it.
+check_pointer() {
+    local file=$1 x=$2 y=$3 r g b
+    read -r r g b < <(pixel "$file" "$x" "$y")
+    [ "$r $g $b" = "0 0 0" ] || fail "no pointer outline at the pointer tip ($r $g $b)"
+    [ "$(count_color "$file" 8 10 $((x + 1)) $((y + 2)) 255 255 255 8)" -gt 15 ] ||
+        fail "no white pointer body below the tip"
+    [ "$(count_color "$file" 16 16 $((x + 20)) $((y + 20)) 255 255 255 8)" -eq 0 ] ||
+        fail "white pixels beside the pointer"
+}

@@ -12,13 +12,7 @@ read -r w h < <(window_size)
 screenshot "$work/menu.png"
 check_menu "$work/menu.png" "$w" "$h"
 
-# The drawn pointer: an arrow with its tip at the pointer, black outline, white inside.
-read -r r g b < <(pixel "$work/menu.png" 100 100)
-[ "$r $g $b" = "0 0 0" ] || fail "no pointer outline at the pointer tip ($r $g $b)"
-[ "$(count_color "$work/menu.png" 8 10 101 102 255 255 255 8)" -gt 15 ] ||
-    fail "no white pointer body below the tip"
-[ "$(count_color "$work/menu.png" 16 16 120 120 255 255 255 8)" -eq 0 ] ||
-    fail "white pixels beside the pointer"
+check_pointer "$work/menu.png" 100 100
 
 visible=$("$work/cursor_image") || fail "pointer probe failed"
 [ "$visible" -eq 0 ] || fail "the system pointer is visible over the window ($visible pixels)"
