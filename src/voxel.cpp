@@ -1,6 +1,7 @@
 #include "voxel.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 void voxeldata_init(VoxelData* vd)
@@ -18,6 +19,9 @@ void voxeldata_free(VoxelData* vd)
 s32 voxeldata_allocate(VoxelData* vd, const Area* area)
 {
     if (area->w <= 0 || area->h <= 0 || area->d <= 0)
+        return -1;
+    // Cell indexes are 32-bit: a box with more cells than that cannot be addressed.
+    if ((long long)area->w * area->h * area->d > INT32_MAX)
         return -1;
     Voxel* data = static_cast<Voxel*>(std::malloc((size_t)area_size(area) * sizeof(Voxel)));
     if (!data)

@@ -55,11 +55,12 @@ TEST(VoxelDataLifecycle, FreeOnNeverAllocatedLeavesItEmpty)
     EXPECT_EQ(voxeldata_get_material(&vd, &p), 0);
 }
 
-TEST(VoxelDataLifecycle, EmptyOrInvertedAreasAreRefused)
+TEST(VoxelDataLifecycle, EmptyInvertedOrUnaddressableAreasAreRefused)
 {
     VoxelData vd;
     voxeldata_init(&vd);
-    const Area bad[] = {{0, 0, 0, 0, 4, 4}, {0, 0, 0, 4, -1, 4}, {0, 0, 0, 4, 4, 0}};
+    const Area bad[] = {{0, 0, 0, 0, 4, 4}, {0, 0, 0, 4, -1, 4}, {0, 0, 0, 4, 4, 0},
+                        {0, 0, 0, 4096, 4096, 4096}};
     for (const Area& a : bad) {
         EXPECT_EQ(voxeldata_allocate(&vd, &a), -1);
         EXPECT_EQ(vd.data, nullptr);
