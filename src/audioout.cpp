@@ -60,7 +60,7 @@ int driver_init()
     want.channels = 2;
     want.samples = WMM_BLOCK_BYTES / 4;
     want.callback = audio_callback;
-    // Without an "obtained" spec SDL converts to whatever the device really takes.
+    // Passing no "obtained" format makes SDL convert to whatever the device really takes.
     if (SDL_OpenAudio(&want, nullptr) < 0) {
         driver_print_error("SDL_OpenAudio");
         return -1;
