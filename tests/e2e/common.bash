@@ -42,8 +42,12 @@ start_game() {
 # window manager key events go to the window under the pointer.
 find_window() {
     local i
-    for i in $(seq 1 120); do
+    # A loaded machine can take long to map the window of an instrumented build; the
+    # window's pid property is looked up first, its class as a second way in.
+    for i in $(seq 1 240); do
         window=$(xdotool search --onlyvisible --pid "$game_pid" 2>/dev/null | head -n 1 || true)
+        [ -n "$window" ] ||
+            window=$(xdotool search --onlyvisible --class quorvale 2>/dev/null | head -n 1 || true)
         [ -n "$window" ] && break
         kill -0 "$game_pid" 2>/dev/null || fail "the game ended before its window appeared"
         sleep 0.25
