@@ -3,8 +3,6 @@
 #include <ctime>
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <dlfcn.h>
-#include <link.h>
 #endif
 
 #include <SDL/SDL.h>
@@ -15,6 +13,7 @@
 #include "game.h"
 #include "glmisc.h"
 #include "input.h"
+#include "keep_libraries.h"
 #include "random.h"
 #include "selection.h"
 #include "shell.h"
@@ -51,30 +50,18 @@ void load_sound_collections()
     }
 }
 
+// Only the sanitizer build needs its libraries pinned at quit, for its leak report.
+void keep_libraries_mapped_for_leak_report()
+{
 #if defined(__SANITIZE_ADDRESS__)
-// SDL unloads the GL driver on quit, and the driver keeps a few allocations until exit. A leak
-// report from an unloaded library names no module, so no suppression can match it; in the
-// sanitizer build every library loaded now stays mapped, so such reports name their library.
-void keep_libraries_mapped()
-{
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            if (info->dlpi_name && info->dlpi_name[0])
-                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            return 0;
-        },
-        nullptr);
-}
-#else
-void keep_libraries_mapped()
-{
-}
+    keep_libraries_mapped();
 #endif
+}
 
 // Everything the program started, in reverse order; safe after a failed or skipped start.
 void shut_down()
 {
-    keep_libraries_mapped();
+    keep_libraries_mapped_for_leak_report();
     SDL_Quit();
     sound_deinit();
     main_free_globals();

@@ -8,13 +8,12 @@
 // Without an X display the tests fail with SDL's reason rather than being skipped.
 #pragma once
 
-#include <link.h>
-
-#include <dlfcn.h>
 #include <string>
 
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
+
+#include "keep_libraries.h"
 
 class GlContextTest : public ::testing::Test {
 public:
@@ -50,23 +49,9 @@ protected:
     {
         if (!window_open())
             return;
-        keep_libraries_loaded();
+        keep_libraries_mapped();
         SDL_Quit();
         window_open() = false;
-    }
-
-    // SDL unloads the GL driver on quit; the driver keeps a few allocations until exit, and a
-    // leak report from an unloaded library cannot be matched to the suppressions in
-    // tests/lsan.supp. Keeping every library that is loaded now mapped keeps them matchable.
-    static void keep_libraries_loaded()
-    {
-        dl_iterate_phdr(
-            [](dl_phdr_info* info, size_t, void*) {
-                if (info->dlpi_name && info->dlpi_name[0])
-                    dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-                return 0;
-            },
-            nullptr);
     }
 
     static bool& window_open()
