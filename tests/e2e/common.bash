@@ -6,6 +6,9 @@ set -euo pipefail
 game=$(realpath "$1")
 source_root=$2
 export SDL_AUDIODRIVER=dummy  # the test machine has no sound device
+# Without this, a game that cannot reach the X server would fall back to an off-screen
+# driver and run with no window to test; it must fail at start-up instead.
+export SDL_VIDEODRIVER=x11
 work=$(mktemp -d)
 trap 'kill_game; rm -rf "$work"' EXIT
 
@@ -52,7 +55,11 @@ find_window() {
         kill -0 "$game_pid" 2>/dev/null || fail "the game ended before its window appeared"
         sleep 0.25
     done
-    [ -n "$window" ] || fail "no game window"
+    if [ -z "$window" ]; then
+        # What the X server holds, to tell a window never made from one the search missed.
+        command -v xwininfo >/dev/null && xwininfo -root -tree >&2
+        fail "no game window"
+    fi
     xdotool mousemove --window "$window" "${1:-20}" "${2:-20}"
     sleep 1.5  # a few frames with the menu drawn
 }
