@@ -43,6 +43,14 @@ struct TravelTest : ::testing::Test {
             set_material(&env, x, y, 6, MATERIAL_STONE);
         }
     }
+    // A one-wide corridor along y 5 between x 1 and x 12.
+    void corridor_along_y5()
+    {
+        wall_y(4, 0, 13);
+        wall_y(6, 0, 13);
+        wall_x(13, 4, 6);
+        wall_x(0, 4, 6);
+    }
 };
 
 TEST_F(TravelTest, ArrivesMarksTheDestinationAndSweepsTheTurret)
@@ -139,11 +147,7 @@ TEST_F(TravelTest, IdleFriendIsPushedIntoTheFirstFreeNeighbour)
 
 TEST_F(TravelTest, PushingRecursesAlongAChainOfFriends)
 {
-    // A one-wide corridor along y 5 between x 1 and x 12.
-    wall_y(4, 0, 13);
-    wall_y(6, 0, 13);
-    wall_x(13, 4, 6);
-    wall_x(0, 4, 6);
+    corridor_along_y5();
     std::vector<Entity*> chain;
     for (int x = 3; x <= 7; x++)  // the blocker and four behind it
         chain.push_back(add_unit(&env, x, 5, 5, 0));
@@ -159,10 +163,7 @@ TEST_F(TravelTest, PushingRecursesAlongAChainOfFriends)
 
 TEST_F(TravelTest, PushingStopsAtDepthPartyAndBuildings)
 {
-    wall_y(4, 0, 13);
-    wall_y(6, 0, 13);
-    wall_x(13, 4, 6);
-    wall_x(0, 4, 6);
+    corridor_along_y5();
     std::vector<Entity*> chain;
     for (int x = 3; x <= 8; x++)  // six in a row: one too many
         chain.push_back(add_unit(&env, x, 5, 5, 0));
