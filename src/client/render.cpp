@@ -323,7 +323,10 @@ void draw_game()
     draw_mesh_full(&main_voxel_mesh);
 
     glEnable(GL_TEXTURE_2D);
-    int selected = draw_party(0) + draw_party(1);
+    // Party 0 first: the two passes are separate statements because the order of the operands
+    // of one sum is unspecified.
+    int selected = draw_party(0);
+    selected += draw_party(1);
 
     glDisable(GL_TEXTURE_2D);
     draw_projectiles();

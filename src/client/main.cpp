@@ -2,9 +2,6 @@
 #include <cstdio>
 #include <ctime>
 
-#if defined(__SANITIZE_ADDRESS__)
-#endif
-
 #include <SDL/SDL.h>
 #include <GL/gl.h>
 
