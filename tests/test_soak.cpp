@@ -2,8 +2,9 @@
 // game time at 60 frames a second by a random player who selects units, sends them about and
 // orders attacks through the same click handling as the real player. After every frame the world
 // must still be sane: health finite and within (0, 1], every entity inside the map, p0 and p1 the
-// same cell or neighbours, units out of the terrain and near their cell, no NaN in positions or
-// headings, and no more projectiles in flight than the shooters can have fired.
+// same cell or neighbours, units out of the terrain and near their cell, no unit stepping into a
+// cell another holds, no NaN in positions or headings, and no more projectiles in flight than the
+// shooters can have fired.
 //
 // QUORVALE_SOAK_SECONDS sets the game time of each game (180 s when unset); scripts/test gives
 // the sanitizer build a shorter run. The soak prints the frames played and its slowest frames
@@ -269,6 +270,25 @@ std::string check_world(GameEnv* env, int projectile_bound)
     return "";
 }
 
+// The entity other than `self` that holds cell p: a unit standing in or stepping into it, or a
+// building over it.
+const Entity* holder_of(GameEnv* env, const Entity* self, const V3i& p)
+{
+    for (Entity* e = env->entities.lh_first; e; e = e->entries.le_next) {
+        if (e == self)
+            continue;
+        if (e->type == ET_BUILDING) {
+            Area box = {e->p1.x, e->p1.y, e->p1.z, e->building_size.x, e->building_size.y,
+                        e->building_size.z};
+            if (area_contains(&box, &p))
+                return e;
+        } else if (v3i_eq(&e->p1, &p)) {
+            return e;
+        }
+    }
+    return nullptr;
+}
+
 // True when the entity's travel plans a route in this frame: a traveller (or one about to take
 // a travel from its queue) that stands in its cell with its route used up.
 bool plans_route(const Entity* e)
@@ -401,6 +421,7 @@ void play_game(int seed, int frames, SoakTotals* totals)
 
         // The list only ever loses entities, so the survivors are found in the same order as
         // before the frame.
+        std::string broken;
         size_t i = 0;
         for (Entity* e = env->entities.lh_first; e; e = e->entries.le_next) {
             while (i < before.size() && before[i].e != e)
@@ -413,7 +434,22 @@ void play_game(int seed, int frames, SoakTotals* totals)
                 cost.route_cells += e->task.travel.path.length;
                 cost.routes_missed += e->task.travel.path.length == 0;
             }
-            steps += e->type == ET_UNIT && !v3i_eq(&e->p1, &before[i].p1);
+            if (e->type == ET_UNIT && !v3i_eq(&e->p1, &before[i].p1)) {
+                steps++;
+                // A unit sets out only into a cell nobody holds (units that the set-up put in
+                // one cell are checked only once they move).
+                const Entity* holder = holder_of(env, e, e->p1);
+                if (holder && broken.empty()) {
+                    char msg[200];
+                    std::snprintf(msg, sizeof msg,
+                                  "uid %u (task %d) stepped from (%d,%d,%d) into (%d,%d,%d), which "
+                                  "uid %u (task %d) holds",
+                                  e->uid, e->task.type, before[i].p1.x, before[i].p1.y,
+                                  before[i].p1.z, e->p1.x, e->p1.y, e->p1.z, holder->uid,
+                                  holder->task.type);
+                    broken = msg;
+                }
+            }
             destroyed += e->party == -1 && before[i].party != -1;
             shots += e->reload_timer == 0;
         }
@@ -421,7 +457,8 @@ void play_game(int seed, int frames, SoakTotals* totals)
             cost.projectiles++;
         note_cost(totals, cost);
 
-        std::string broken = check_world(env, projectile_bound);
+        if (broken.empty())
+            broken = check_world(env, projectile_bound);
         if (!broken.empty()) {
             ADD_FAILURE() << "game " << seed << ", frame " << frame << ": " << broken;
             break;
