@@ -353,6 +353,7 @@ struct SoakTotals {
     double wall_micros = 0;
     std::vector<FrameCost> slowest;  // the five slowest frames, slowest first
     FrameCost slowest_without_plans;
+    FrameCost slowest_with_one_plan;
 };
 
 void note_cost(SoakTotals* totals, const FrameCost& c)
@@ -361,6 +362,8 @@ void note_cost(SoakTotals* totals, const FrameCost& c)
     totals->wall_micros += c.wall_micros;
     if (c.route_plans == 0 && c.micros > totals->slowest_without_plans.micros)
         totals->slowest_without_plans = c;
+    if (c.route_plans == 1 && c.micros > totals->slowest_with_one_plan.micros)
+        totals->slowest_with_one_plan = c;
     auto& s = totals->slowest;
     if (s.size() == 5 && c.micros <= s.back().micros)
         return;
@@ -497,6 +500,7 @@ TEST(Soak, RandomOrdersKeepTheWorldSaneOverTwentyGames)
     for (const FrameCost& c : totals.slowest)
         print_cost("slow frame", c);
     print_cost("slowest frame without route plans", totals.slowest_without_plans);
+    print_cost("slowest frame with one route plan", totals.slowest_with_one_plan);
     // The player did play: orders went out, units walked, shots were fired.
     EXPECT_GT(totals.travel_orders, 0);
     EXPECT_GT(totals.attack_orders, 0);
