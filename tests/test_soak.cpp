@@ -75,7 +75,7 @@ bool finite3(const V3f& v)
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
 }
 
-// An entity that can hit anything: a turret, or a body that aims its missiles.
+// An entity that can fire at all: a turret, or a body that aims its missiles.
 bool can_shoot(const Entity* e)
 {
     return e->peripheral == PT_TURRET || e->shoot_requires_body_aim;
@@ -400,7 +400,7 @@ void play_game(int seed, int frames, SoakTotals* totals)
         bool plans_route;
     };
     std::vector<Before> before;  // every entity before the frame, in list order
-    int played = 0, shots = 0, steps = 0, destroyed = 0;
+    int played = 0, shots = 0, steps = 0, destroyed = 0, most_projectiles = 0;
     for (int frame = 0; frame < frames; frame++) {
         player.click();
         player.aim(env, frame);
@@ -458,6 +458,7 @@ void play_game(int seed, int frames, SoakTotals* totals)
         }
         for (Projectile* pr = env->projectiles.lh_first; pr; pr = pr->entries.le_next)
             cost.projectiles++;
+        most_projectiles = std::max(most_projectiles, cost.projectiles);
         note_cost(totals, cost);
 
         if (broken.empty())
@@ -467,10 +468,10 @@ void play_game(int seed, int frames, SoakTotals* totals)
             break;
         }
     }
-    std::printf("soak: game %d: %d frames, %d clicks (%d travel, %d attack orders), %d shots, "
-                "%d cells entered, %d destroyed\n",
-                seed, played, player.clicks, player.travel_orders, player.attack_orders, shots, steps,
-                destroyed);
+    std::printf("soak: game %d: %d frames, %d clicks (%d travel, %d attack orders), %d shots "
+                "(at most %d in flight of %d allowed), %d cells entered, %d destroyed\n",
+                seed, played, player.clicks, player.travel_orders, player.attack_orders, shots,
+                most_projectiles, projectile_bound, steps, destroyed);
     totals->frames += played;
     totals->travel_orders += player.travel_orders;
     totals->attack_orders += player.attack_orders;
