@@ -23,6 +23,8 @@ build_packages=(g++ cmake make pkg-config libsdl1.2-compat-dev libpng-dev libgl-
                 libgl1-mesa-dri)
 test_packages=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps faketime imagemagick
                libx11-dev libxfixes-dev)
+# The install test checks the desktop menu entry and the software-centre description.
+test_packages+=(desktop-file-utils appstream)
 
 # configure_and_build DIR [cmake args...]
 configure_and_build() {

@@ -1,6 +1,7 @@
 // Draws the game's three images: the interface texture (font, pointer, marker,
-// button), the terrain atlas and the sprite atlas with the building textures.
-//   genimages [output directory]      (default resources/images)
+// button), the terrain atlas and the sprite atlas with the building textures; and the
+// icon of the desktop menu entry.
+//   genimages [image directory] [icon directory]      (default resources/images desktop)
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -460,26 +461,50 @@ Canvas make_entity()
     return c;
 }
 
+// ---- desktop icon: 128 x 128, transparent around the picture ----
+
+// A missile unit in party orange on a block of grass, seen from above at three quarters.
+Canvas make_icon()
+{
+    constexpr int SIZE = 128;
+    Rgb dirt = {112, 78, 46}, grass = {72, 138, 46};
+    std::vector<Box> boxes = {
+        {-0.5f, -0.5f, -0.36f, 0.5f, 0.5f, -0.06f, dirt, false},
+        {-0.5f, -0.5f, -0.06f, 0.5f, 0.5f, 0.0f, grass, false},
+    };
+    for (Box b : missile_unit()) {
+        // The unit fills more of the picture than it does a cell of the map.
+        for (float* v : {&b.x0, &b.y0, &b.z0, &b.x1, &b.y1, &b.z1})
+            *v *= 1.6f;
+        boxes.push_back(b);
+    }
+    Canvas c(SIZE, SIZE, KEY_GREEN);
+    draw_model(c, 0, 0, SIZE, boxes, -2.6f, 0.6f, 72, 66);
+    c.clear(KEY_GREEN);
+    return c;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     std::string dir = argc > 1 ? argv[1] : "resources/images";
+    std::string icon_dir = argc > 2 ? argv[2] : "desktop";
     struct Output {
-        const char* name;
+        std::string path;
         Canvas canvas;
     } outputs[] = {
-        {"misc.png", make_misc()},
-        {"voxel.png", make_voxel()},
-        {"entity.png", make_entity()},
+        {dir + "/misc.png", make_misc()},
+        {dir + "/voxel.png", make_voxel()},
+        {dir + "/entity.png", make_entity()},
+        {icon_dir + "/org.quorvale.Quorvale.png", make_icon()},
     };
     for (const Output& o : outputs) {
-        std::string path = dir + "/" + o.name;
-        if (!write_png(o.canvas, path.c_str())) {
-            std::fprintf(stderr, "genimages: could not write %s\n", path.c_str());
+        if (!write_png(o.canvas, o.path.c_str())) {
+            std::fprintf(stderr, "genimages: could not write %s\n", o.path.c_str());
             return 1;
         }
-        std::printf("wrote %s\n", path.c_str());
+        std::printf("wrote %s\n", o.path.c_str());
     }
     return 0;
 }

@@ -40,6 +40,13 @@ struct Canvas {
         const std::uint8_t* p = &px[(size_t(y) * w + x) * 4];
         return {p[0], p[1], p[2]};
     }
+    // Makes every pixel of colour `key` fully transparent (the icon's background).
+    void clear(Rgb key)
+    {
+        for (size_t i = 0; i < px.size(); i += 4)
+            if (px[i] == key.r && px[i + 1] == key.g && px[i + 2] == key.b)
+                px[i + 3] = 0;
+    }
     void rect(int x0, int y0, int x1, int y1, Rgb c)  // x1, y1 exclusive
     {
         for (int y = y0; y < y1; y++)

@@ -1,4 +1,5 @@
 // The program: start-up, the frame loop and the orderly shut-down.
+#include <climits>
 #include <cstdio>
 #include <ctime>
 
@@ -6,6 +7,7 @@
 #include <GL/gl.h>
 
 #include "camera.h"
+#include "datadir.h"
 #include "frametime.h"
 #include "game.h"
 #include "glmisc.h"
@@ -40,9 +42,9 @@ void load_sound_collections()
 {
     for (const CollectionFiles& c : collection_files) {
         for (int i = 0; i < c.count; i++) {
-            char path[100];
-            std::snprintf(path, sizeof(path), "resources/sounds/%s%i.wav", c.prefix, i);
-            sound_load_collection(c.name, path);
+            char file[100], path[PATH_MAX];
+            std::snprintf(file, sizeof(file), "resources/sounds/%s%i.wav", c.prefix, i);
+            sound_load_collection(c.name, data_path(file, path, sizeof(path)));
         }
     }
 }
@@ -75,6 +77,7 @@ int error_exit()
 int start_up()
 {
     main_init_globals();
+    init_data_dir();
     mysrand(static_cast<unsigned int>(std::time(nullptr)));
     if (sound_init() != 0) {
         std::fprintf(stderr, "Failed to initialize sound\n");

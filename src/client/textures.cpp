@@ -1,10 +1,12 @@
 #include "textures.h"
 
+#include <climits>
 #include <cstdio>
 
 #include <SDL/SDL.h>
 #include <GL/gl.h>
 
+#include "datadir.h"
 #include "sdlmisc.h"
 #include "shell.h"
 
@@ -36,10 +38,11 @@ int upload(SDL_Surface* surface, GLuint* texture)
     return 0;
 }
 
-// Loads an image, turns `key` transparent and uploads it.
-int load_keyed(const char* path, u8* key, GLuint* texture, const char* failure)
+// Loads the image `file` (a "resources/..." path), turns `key` transparent and uploads it.
+int load_keyed(const char* file, u8* key, GLuint* texture, const char* failure)
 {
-    SDL_Surface* surface = load_image(path);
+    char path[PATH_MAX];
+    SDL_Surface* surface = load_image(data_path(file, path, sizeof(path)));
     if (!surface) {
         std::fprintf(stderr, "%s", failure);
         return -1;
@@ -52,7 +55,9 @@ int load_keyed(const char* path, u8* key, GLuint* texture, const char* failure)
 
 int load_party_textures()
 {
-    SDL_Surface* surface = load_image("resources/images/entity.png");
+    char path[PATH_MAX];
+    SDL_Surface* surface =
+        load_image(data_path("resources/images/entity.png", path, sizeof(path)));
     if (!surface) {
         std::fprintf(stderr, "Could not load main entity texture\n");
         return -1;

@@ -147,3 +147,11 @@ check_pointer() {
     [ "$(count_color "$file" 16 16 $((x + 20)) $((y + 20)) 255 255 255 8)" -eq 0 ] ||
         fail "white pixels beside the pointer"
 }
+
+# install_game DESTDIR: installs the build the game binary comes from under DESTDIR, with the
+# prefix /opt/quorvale, as a package or a staged install would; the tree is not where the
+# build was configured to install, so the game has to find its data from its own location.
+install_game() {
+    DESTDIR=$1 cmake --install "$(dirname "$game")" --prefix /opt/quorvale >"$work/install.log" 2>&1 ||
+        { cat "$work/install.log" >&2; fail "cmake --install failed"; }
+}
