@@ -1,4 +1,5 @@
-// Route searches on generated maps, the game's search against the plain selection scan, and the
+// Route searches on generated maps, the game's search against the first form of the search and
+// the plain selection scan (the same routes, cell for cell), and the
 // world update for a battle and for a thousand units ordered across a large map.
 #include <benchmark/benchmark.h>
 #include <vector>
@@ -55,31 +56,71 @@ MapFixture& map_fixture()
     return f;
 }
 
-template <bool plain>
-void run_queries(benchmark::State& state, std::vector<Query>& queries)
+enum Form { GAME, FIRST_FORM, PLAIN_SCAN };
+
+int search(Form form, Path* path, Query& q, GameEnv* env)
+{
+    switch (form) {
+    case FIRST_FORM:
+        return astar_reference::pathfind_astar_trees(path, &q.from, &q.to, env, GF_WALK, 1000,
+                                                     nullptr, 0, 0);
+    case PLAIN_SCAN:
+        return astar_reference::pathfind_astar_plain(path, &q.from, &q.to, env, GF_WALK, 1000,
+                                                     nullptr, 0, 0);
+    default:
+        return pathfind_astar(path, &q.from, &q.to, env, GF_WALK, 1000, nullptr, 0, 0);
+    }
+}
+
+// Every form expands the same cells; the first form counts them.
+long expansions_of(std::vector<Query>& queries, size_t i)
+{
+    static std::vector<long> counts[2];
+    std::vector<long>& c = counts[&queries == &map_fixture().far ? 0 : 1];
+    if (c.empty()) {
+        Path path;
+        path_init(&path);
+        for (Query& q : queries) {
+            search(FIRST_FORM, &path, q, &map_fixture().env);
+            c.push_back(astar_reference::expansions);
+        }
+        path_free(&path);
+    }
+    return c[i];
+}
+
+// One query per iteration, cycling through the set; reports the time per expanded cell.
+void run_queries(benchmark::State& state, Form form, std::vector<Query>& queries)
 {
     MapFixture& f = map_fixture();
     Path path;
     path_init(&path);
     size_t i = 0;
+    long expanded = expansions_of(queries, 0) * 0;  // counted before the clock starts
     for (auto _ : state) {
-        Query& q = queries[i++ % queries.size()];
-        int r = plain ? astar_reference::pathfind_astar_plain(&path, &q.from, &q.to, &f.env, GF_WALK,
-                                                              1000, nullptr, 0, 0)
-                      : pathfind_astar(&path, &q.from, &q.to, &f.env, GF_WALK, 1000, nullptr, 0, 0);
+        size_t k = i++ % queries.size();
+        int r = search(form, &path, queries[k], &f.env);
         benchmark::DoNotOptimize(r);
+        expanded += expansions_of(queries, k);
     }
     path_free(&path);
+    state.counters["expansions"] = (double)expanded / (double)state.iterations();
+    state.counters["ns_per_expansion"] =
+        benchmark::Counter((double)expanded * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_AstarFar(benchmark::State& s) { run_queries<false>(s, map_fixture().far); }
-void BM_AstarFarPlainScan(benchmark::State& s) { run_queries<true>(s, map_fixture().far); }
-void BM_AstarUnreachable(benchmark::State& s) { run_queries<false>(s, map_fixture().unreachable); }
-void BM_AstarUnreachablePlainScan(benchmark::State& s) { run_queries<true>(s, map_fixture().unreachable); }
-BENCHMARK(BM_AstarFar);
-BENCHMARK(BM_AstarFarPlainScan);
-BENCHMARK(BM_AstarUnreachable);
-BENCHMARK(BM_AstarUnreachablePlainScan);
+void BM_AstarFar(benchmark::State& s) { run_queries(s, GAME, map_fixture().far); }
+void BM_AstarFarFirstForm(benchmark::State& s) { run_queries(s, FIRST_FORM, map_fixture().far); }
+void BM_AstarFarPlainScan(benchmark::State& s) { run_queries(s, PLAIN_SCAN, map_fixture().far); }
+void BM_AstarUnreachable(benchmark::State& s) { run_queries(s, GAME, map_fixture().unreachable); }
+void BM_AstarUnreachableFirstForm(benchmark::State& s) { run_queries(s, FIRST_FORM, map_fixture().unreachable); }
+void BM_AstarUnreachablePlainScan(benchmark::State& s) { run_queries(s, PLAIN_SCAN, map_fixture().unreachable); }
+BENCHMARK(BM_AstarFar)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AstarFarFirstForm)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AstarFarPlainScan)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AstarUnreachable)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AstarUnreachableFirstForm)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AstarUnreachablePlainScan)->Unit(benchmark::kMicrosecond);
 
 // The default battle: party 0 marches on party 1, timed over its first ten seconds.
 void BM_GameenvRunBattle(benchmark::State& state)

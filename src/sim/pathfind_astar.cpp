@@ -4,15 +4,15 @@
 // f the tree's root wins), so the open set is still that tree, keyed by cell, with every insert
 // and removal the search has always made. Everything around it is bookkeeping that gives the
 // same answers faster: nodes come from an arena kept between searches, a table indexed by cell
-// says whether a cell is open or closed, and a binary heap ordered by (f, cell) finds the first
-// smallest f. The scratch is the module's own and is reused by every search (the game plans
-// routes on one thread).
+// finds a cell's node, a binary heap ordered by (f, cell) finds the first smallest f, and steps
+// into filled cells or onto nothing are turned down before asking is_connected. The scratch is
+// the module's own and is reused by every search (the game plans routes on one thread).
 #include "pathfind.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "game.h"
+#include "materialtypes.h"
 #include "rbtree.h"
 
 namespace {
@@ -26,6 +26,7 @@ struct Node {
     float g;                 // cost from the start along the best known route
     Node* parent;            // the node this one was reached from; null for the start
     int heap_i;              // while open: place in the heap
+    bool closed;             // expanded
 };
 
 // Cells ordered by z, then y, then x.
@@ -48,26 +49,30 @@ typedef RbTree<Node, &Node::rb_entry, nodecmp> NodeTreeOps;
 constexpr int NODE_BLOCK_SHIFT = 10;
 constexpr int NODE_BLOCK_SIZE = 1 << NODE_BLOCK_SHIFT;
 
-// A cell's state in the current search: mark is 2 * search + 1 for open (node is its arena
-// index), 2 * search + 2 for closed, anything else for unseen. Bumping the search number empties
-// the table without touching it.
-struct CellMark {
-    u32 mark;
-    u32 node;
+// An open node with its f and cell, so that the heap compares without following the pointer.
+struct HeapEntry {
+    float f;
+    V3i p;  // n's cell, for ties
+    Node* n;
 };
+
+constexpr u32 CELL_CLOSED = 0x80000000u;
 
 struct Scratch {
     Node** blocks;      // node blocks; owned
     int block_count;    // blocks allocated
     int node_capacity;  // block_count * NODE_BLOCK_SIZE
     int node_count;     // nodes handed out in this search
-    Node** heap;        // open nodes, a binary heap by (f, cell); node_capacity entries
+    HeapEntry* heap;    // open nodes, a binary heap by (f, cell); node_capacity entries
     int heap_count;
     Node** closed;      // closed nodes in the order they were expanded; node_capacity entries
     int closed_count;
-    CellMark* cells;    // one per cell of `window`; owned
+    u32* cells;         // per cell of `window`: 1 + arena index of its node, 0 for none, with
+                        // CELL_CLOSED once expanded; owned. Each search leaves it all zero again.
     Area window;        // the map grown by one cell on every side
-    u32 search;         // number of the current search
+    s32 step_offset[18];  // the index difference of each neighbour step in `window`
+    Area map;             // the voxel data's area that voxel_step_offset was made for
+    s32 voxel_step_offset[18];  // the same in the voxel data
 };
 
 Scratch scratch;
@@ -86,7 +91,7 @@ bool grow_nodes()
     if (!blocks)
         return false;
     s.blocks = blocks;
-    Node** heap = (Node**)std::realloc(s.heap, sizeof(Node*) * capacity);
+    HeapEntry* heap = (HeapEntry*)std::realloc(s.heap, sizeof(HeapEntry) * capacity);
     if (!heap)
         return false;
     s.heap = heap;
@@ -113,95 +118,134 @@ Node* new_node(const V3i* p, u32* index)
     return n;
 }
 
-// Prepares the table for the map and starts a new search number: false when out of memory.
+bool area_eq(const Area* a, const Area* b)
+{
+    return a->x == b->x && a->y == b->y && a->z == b->z && a->w == b->w && a->h == b->h &&
+           a->d == b->d;
+}
+
+// Prepares the table for the map: false when out of memory.
 bool begin_search(const Area* map)
 {
     Scratch& s = scratch;
     Area w = {map->x - 1, map->y - 1, map->z - 1, map->w + 2, map->h + 2, map->d + 2};
-    bool same = s.cells && w.x == s.window.x && w.y == s.window.y && w.z == s.window.z &&
-                w.w == s.window.w && w.h == s.window.h && w.d == s.window.d;
-    if (!same || s.search >= 0x7ffffff0u) {
+    if (!s.cells || !area_eq(&w, &s.window)) {
         std::free(s.cells);
-        s.cells = (CellMark*)std::calloc((size_t)area_size(&w), sizeof(CellMark));
+        s.cells = (u32*)std::calloc((size_t)area_size(&w), sizeof(u32));
         if (!s.cells)
             return false;
         s.window = w;
-        s.search = 0;
+        for (int i = 0; i < 18; i++) {
+            const V3i& dp = pathfind_neighbor_dps[i];
+            s.step_offset[i] = area_i_add_xyz(&w, 0, dp.x, dp.y, dp.z);
+        }
     }
-    s.search++;
+    if (!area_eq(map, &s.map)) {
+        s.map = *map;
+        for (int i = 0; i < 18; i++) {
+            const V3i& dp = pathfind_neighbor_dps[i];
+            s.voxel_step_offset[i] = area_i_add_xyz(map, 0, dp.x, dp.y, dp.z);
+        }
+    }
     s.node_count = 0;
     s.heap_count = 0;
     s.closed_count = 0;
     return true;
 }
 
-u32 open_mark() { return 2 * scratch.search + 1; }
-u32 closed_mark() { return 2 * scratch.search + 2; }
+// Empties the table entries the search filled.
+void end_search()
+{
+    Scratch& s = scratch;
+    for (int i = 0; i < s.node_count; i++) {
+        Node* n = node_at((u32)i);
+        if (area_contains(&s.window, &n->p))
+            s.cells[area_index(&s.window, &n->p)] = 0;
+    }
+}
 
 // The table entry of cell p, or null when p lies off the table (only a search without ground
 // under its feet gets there).
-CellMark* cell_mark(const V3i* p)
+inline u32* cell_entry(const V3i* p)
 {
     if (!area_contains(&scratch.window, p))
         return nullptr;
     return &scratch.cells[area_index(&scratch.window, p)];
 }
 
+// Whether p and every cell one step from it lie on the table.
+inline bool neighbours_on_table(const V3i* p)
+{
+    const Area& w = scratch.window;
+    return p->x > w.x && p->x < w.x + w.w - 1 && p->y > w.y && p->y < w.y + w.h - 1 &&
+           p->z > w.z && p->z < w.z + w.d - 1;
+}
+
 // Heap order: smaller f first, equal f in cell order, so the top is the first smallest-f node
 // in the order of the open tree.
-bool heap_less(const Node* a, const Node* b)
+inline bool heap_less(const HeapEntry& a, const HeapEntry& b)
 {
-    if (a->f != b->f)
-        return a->f < b->f;
-    return nodecmp(a, b) < 0;
+    if (a.f != b.f)
+        return a.f < b.f;
+    if (a.p.z != b.p.z)
+        return a.p.z < b.p.z;
+    if (a.p.y != b.p.y)
+        return a.p.y < b.p.y;
+    return a.p.x < b.p.x;
 }
 
-void heap_place(Node* n, int i)
+inline void heap_place(const HeapEntry& e, int i)
 {
-    scratch.heap[i] = n;
-    n->heap_i = i;
+    scratch.heap[i] = e;
+    e.n->heap_i = i;
 }
 
-void heap_sift_up(Node* n, int i)
+void heap_sift_up(HeapEntry e, int i)
 {
     while (i > 0) {
         int parent = (i - 1) / 2;
-        Node* p = scratch.heap[parent];
-        if (!heap_less(n, p))
+        if (!heap_less(e, scratch.heap[parent]))
             break;
-        heap_place(p, i);
+        heap_place(scratch.heap[parent], i);
         i = parent;
     }
-    heap_place(n, i);
+    heap_place(e, i);
 }
 
-void heap_sift_down(Node* n, int i)
+void heap_sift_down(HeapEntry e, int i)
 {
     int count = scratch.heap_count;
+    HeapEntry* heap = scratch.heap;
     for (;;) {
         int c = 2 * i + 1;
         if (c >= count)
             break;
-        if (c + 1 < count && heap_less(scratch.heap[c + 1], scratch.heap[c]))
+        if (c + 1 < count && heap_less(heap[c + 1], heap[c]))
             c++;
-        if (!heap_less(scratch.heap[c], n))
+        if (!heap_less(heap[c], e))
             break;
-        heap_place(scratch.heap[c], i);
+        heap_place(heap[c], i);
         i = c;
     }
-    heap_place(n, i);
+    heap_place(e, i);
 }
 
 void heap_push(Node* n)
 {
-    heap_sift_up(n, scratch.heap_count++);
+    heap_sift_up({n->f, n->p, n}, scratch.heap_count++);
+}
+
+// After n's f fell.
+void heap_lower(Node* n)
+{
+    heap_sift_up({n->f, n->p, n}, n->heap_i);
 }
 
 void heap_remove(Node* n)
 {
     int i = n->heap_i;
-    Node* last = scratch.heap[--scratch.heap_count];
-    if (last == n)
+    HeapEntry last = scratch.heap[--scratch.heap_count];
+    if (last.n == n)
         return;
     if (i > 0 && heap_less(last, scratch.heap[(i - 1) / 2]))
         heap_sift_up(last, i);
@@ -260,7 +304,7 @@ Node* get_closest_node(V3i* p)
 // smallest, else the first smallest in cell order.
 Node* select_open_node(NodeTree* open_nodes)
 {
-    Node* first = scratch.heap[0];
+    Node* first = scratch.heap[0].n;
     Node* root = open_nodes->rbh_root;
     return root->f == first->f ? root : first;
 }
@@ -271,6 +315,54 @@ bool is_additional_blocked(const V3i* q, V3i* blocked, int count)
         if (v3i_eq(q, &blocked[i]))
             return true;
     return false;
+}
+
+// The material of cell p, 0 off the map.
+inline u8 material_at(const VoxelData* vd, const V3i* p)
+{
+    if (!area_contains(&vd->area, p))
+        return 0;
+    return vd->data[area_index(&vd->area, p)].material;
+}
+
+// Whether p lies so far inside the map that every neighbour and the cell below it do too.
+inline bool neighbours_on_map(const VoxelData* vd, const V3i* p)
+{
+    const Area& a = vd->area;
+    return vd->data && p->x > a.x && p->x < a.x + a.w - 1 && p->y > a.y && p->y < a.y + a.h - 1 &&
+           p->z > a.z + 1 && p->z < a.z + a.d - 1;
+}
+
+// Whether a step into a cell of material m, above a cell of material m_below, is turned down
+// at once: is_connected never lets a unit into a filled cell (material above air), nor, without
+// GF_NO_GROUND, onto an empty cell. Most neighbours end here.
+inline bool step_refused(u8 m, u8 m_below, int graphflags)
+{
+    return (m > MATERIAL_AIR) | (!(graphflags & GF_NO_GROUND) & (m_below <= MATERIAL_AIR));
+}
+
+// One bit per entry of pathfind_neighbor_dps: the neighbours of p that step_refused does not
+// turn down.
+u32 step_candidates(const VoxelData* vd, const V3i* p, int graphflags)
+{
+    u32 bits = 0;
+    if (!vd->data)
+        return (1u << 18) - 1;
+    if (neighbours_on_map(vd, p)) {
+        const Voxel* v = &vd->data[area_index(&vd->area, p)];
+        for (int k = 0; k < 18; k++) {
+            const Voxel* q = v + scratch.voxel_step_offset[k];
+            bits |= (u32)!step_refused(q->material, q[-1].material, graphflags) << k;
+        }
+        return bits;
+    }
+    for (int k = 0; k < 18; k++) {
+        V3i q, below;
+        v3i_set_add(&q, p, &pathfind_neighbor_dps[k]);
+        below = {q.x, q.y, q.z - 1};
+        bits |= (u32)!step_refused(material_at(vd, &q), material_at(vd, &below), graphflags) << k;
+    }
+    return bits;
 }
 
 // Whether a unit may step from a to its neighbour b; every step the search takes asks here.
@@ -285,7 +377,6 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
 {
     NodeTree open_nodes = {nullptr};
     NodeTree closed_off_table = {nullptr};  // closed cells the table does not cover
-    const u32 OPEN = open_mark(), CLOSED = closed_mark();
 
     u32 start_i;
     Node* start = new_node(from, &start_i);
@@ -295,10 +386,11 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
     start->f = start->h;
     start->g = 0;
     start->parent = nullptr;
+    start->closed = false;
     NodeTreeOps::insert(&open_nodes, start);
     heap_push(start);
-    if (CellMark* c = cell_mark(from))
-        *c = {OPEN, start_i};
+    if (u32* c = cell_entry(from))
+        *c = start_i + 1;
 
     for (int loops = 0;;) {
         if (open_nodes.rbh_root == nullptr)
@@ -314,27 +406,33 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
         NodeTreeOps::remove(&open_nodes, n);
         heap_remove(n);
         scratch.closed[scratch.closed_count++] = n;
-        CellMark* n_mark = cell_mark(&n->p);
-        if (n_mark)
-            n_mark->mark = CLOSED;
+        n->closed = true;
+        if (u32* e = cell_entry(&n->p))
+            *e |= CELL_CLOSED;
         else
             NodeTreeOps::insert(&closed_off_table, n);
 
-        for (const V3i& dp : pathfind_neighbor_dps) {
-            // The skip tests ask nothing of the world but is_connected, so the cheap table
-            // look-up goes first.
+        // Away from the table's edge every neighbour's entry is a fixed distance away.
+        u32* n_entry = neighbours_on_table(&n->p) ? cell_entry(&n->p) : nullptr;
+        // The skip tests are pure, so their order is free: cheapest first, is_connected last.
+        for (u32 todo = step_candidates(&env->voxeldata, &n->p, graphflags); todo;
+             todo &= todo - 1) {
+            int k = __builtin_ctz(todo);
+            const V3i& dp = pathfind_neighbor_dps[k];
             V3i q;
             v3i_set_add(&q, &n->p, &dp);
-            CellMark* mark = cell_mark(&q);
-            if (mark && mark->mark == CLOSED)
-                continue;
-            if (!can_step(&n->p, &q, env, graphflags))
-                continue;
+            u32* entry = n_entry ? n_entry + scratch.step_offset[k] : cell_entry(&q);
             Node* m = nullptr;
-            if (mark) {
-                if (mark->mark == OPEN)
-                    m = node_at(mark->node);
+            if (entry) {
+                if (*entry & CELL_CLOSED)
+                    continue;
+                if (!can_step(&n->p, &q, env, graphflags))
+                    continue;
+                if (*entry)
+                    m = node_at(*entry - 1);
             } else {
+                if (!can_step(&n->p, &q, env, graphflags))
+                    continue;
                 Node key;
                 key.p = q;
                 if (NodeTreeOps::find(&closed_off_table, &key))
@@ -351,7 +449,7 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
                 m->parent = n;
                 m->g = g;
                 m->f = g + m->h;
-                heap_sift_up(m, m->heap_i);
+                heap_lower(m);
                 continue;
             }
             u32 m_i;
@@ -362,10 +460,11 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
             m->g = g;
             m->h = heuristic(&q, to);
             m->f = g + m->h;
+            m->closed = false;
             NodeTreeOps::insert(&open_nodes, m);
             heap_push(m);
-            if (mark)
-                *mark = {OPEN, m_i};
+            if (entry)
+                *entry = m_i + 1;
         }
     }
 
@@ -388,6 +487,8 @@ int pathfind_astar(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflag
         return 0;
     if (!begin_search(&env->voxeldata.area))
         return 0;
-    return astar_search(result, from, to, env, graphflags, max_loops, additional_blocked,
-                        additional_blocked_count, wanted_distance);
+    int ret = astar_search(result, from, to, env, graphflags, max_loops, additional_blocked,
+                           additional_blocked_count, wanted_distance);
+    end_search();
+    return ret;
 }
