@@ -71,8 +71,13 @@ struct Scratch {
                         // CELL_CLOSED once expanded; owned. Each search leaves it all zero again.
     Area window;        // the map grown by one cell on every side
     s32 step_offset[18];  // the index difference of each neighbour step in `window`
-    Area map;             // the voxel data's area that voxel_step_offset was made for
-    s32 voxel_step_offset[18];  // the same in the voxel data
+    Area map;             // the voxel data's area that column_offset was made for
+    // The 3 x 3 columns around a cell, x then y from -1 to 1: the index difference in the voxel
+    // data to the column's cell two below the centre one, and, for each pattern of bits
+    // (bit j: the step to the column's cell at dz = j - 1 is not turned down at once), the
+    // matching bits of the neighbour table.
+    s32 column_offset[9];
+    u32 column_steps[9][8];
 };
 
 Scratch scratch;
@@ -142,9 +147,17 @@ bool begin_search(const Area* map)
     }
     if (!area_eq(map, &s.map)) {
         s.map = *map;
-        for (int i = 0; i < 18; i++) {
-            const V3i& dp = pathfind_neighbor_dps[i];
-            s.voxel_step_offset[i] = area_i_add_xyz(map, 0, dp.x, dp.y, dp.z);
+        for (int c = 0; c < 9; c++) {
+            int dx = c / 3 - 1, dy = c % 3 - 1;
+            s.column_offset[c] = area_i_add_xyz(map, 0, dx, dy, -2);
+            for (int pattern = 0; pattern < 8; pattern++) {
+                s.column_steps[c][pattern] = 0;
+                for (int k = 0; k < 18; k++) {
+                    const V3i& dp = pathfind_neighbor_dps[k];
+                    if (dp.x == dx && dp.y == dy && (pattern >> (dp.z + 1) & 1))
+                        s.column_steps[c][pattern] |= 1u << k;
+                }
+            }
         }
     }
     s.node_count = 0;
@@ -349,10 +362,17 @@ u32 step_candidates(const VoxelData* vd, const V3i* p, int graphflags)
     if (!vd->data)
         return (1u << 18) - 1;
     if (neighbours_on_map(vd, p)) {
+        // Each neighbouring column holds the cells at dz = -2..1 next to each other: from
+        // which are empty follows which of the column's steps survive.
         const Voxel* v = &vd->data[area_index(&vd->area, p)];
-        for (int k = 0; k < 18; k++) {
-            const Voxel* q = v + scratch.voxel_step_offset[k];
-            bits |= (u32)!step_refused(q->material, q[-1].material, graphflags) << k;
+        u32 no_ground = graphflags & GF_NO_GROUND ? 7 : 0;
+        for (int c = 0; c < 9; c++) {
+            const Voxel* col = v + scratch.column_offset[c];
+            u32 empty = (u32)(col[0].material <= MATERIAL_AIR) |
+                        (u32)(col[1].material <= MATERIAL_AIR) << 1 |
+                        (u32)(col[2].material <= MATERIAL_AIR) << 2 |
+                        (u32)(col[3].material <= MATERIAL_AIR) << 3;
+            bits |= scratch.column_steps[c][(empty >> 1) & (no_ground | ~empty) & 7];
         }
         return bits;
     }
@@ -412,7 +432,9 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
         else
             NodeTreeOps::insert(&closed_off_table, n);
 
-        // Away from the table's edge every neighbour's entry is a fixed distance away.
+        // The tests that turn a neighbour down ask nothing but the world and this search's
+        // state, so their order is free: cheapest first, is_connected last. Away from the
+        // table's edge every neighbour's entry is a fixed distance away.
         u32* n_entry = neighbours_on_table(&n->p) ? cell_entry(&n->p) : nullptr;
         // The skip tests are pure, so their order is free: cheapest first, is_connected last.
         for (u32 todo = step_candidates(&env->voxeldata, &n->p, graphflags); todo;
@@ -426,25 +448,24 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
             if (entry) {
                 if (*entry & CELL_CLOSED)
                     continue;
-                if (!can_step(&n->p, &q, env, graphflags))
-                    continue;
                 if (*entry)
                     m = node_at(*entry - 1);
             } else {
-                if (!can_step(&n->p, &q, env, graphflags))
-                    continue;
                 Node key;
                 key.p = q;
                 if (NodeTreeOps::find(&closed_off_table, &key))
                     continue;
                 m = NodeTreeOps::find(&open_nodes, &key);
             }
+            float g = n->g + cost(&dp);
+            // An open cell reached no cheaper than before is left alone whatever the step.
+            if (m && !(g < m->g))
+                continue;
             if (is_additional_blocked(&q, additional_blocked, additional_blocked_count))
                 continue;
-            float g = n->g + cost(&dp);
+            if (!can_step(&n->p, &q, env, graphflags))
+                continue;
             if (m) {
-                if (!(g < m->g))
-                    continue;
                 // Same cell, same goal: h is unchanged, and f only falls.
                 m->parent = n;
                 m->g = g;
