@@ -4,9 +4,10 @@
 // f the tree's root wins), so the open set is still that tree, keyed by cell, with every insert
 // and removal the search has always made. Everything around it is bookkeeping that gives the
 // same answers faster: nodes come from an arena kept between searches, a table indexed by cell
-// finds a cell's node, a binary heap ordered by (f, cell) finds the first smallest f, and steps
-// into filled cells or onto nothing are turned down before asking is_connected. The scratch is
-// the module's own and is reused by every search (the game plans routes on one thread).
+// finds a cell's node and whether it is closed, a binary heap ordered by (f, cell) finds the
+// first smallest f, and steps into filled cells or onto nothing are turned down before asking
+// is_connected. The scratch is the module's own and is reused by every search (the game plans
+// routes on one thread); only the returned route is allocated per search.
 #include "pathfind.h"
 
 #include <cstdlib>
@@ -26,7 +27,6 @@ struct Node {
     float g;                 // cost from the start along the best known route
     Node* parent;            // the node this one was reached from; null for the start
     int heap_i;              // while open: place in the heap
-    bool closed;             // expanded
 };
 
 // Cells ordered by z, then y, then x.
@@ -391,7 +391,7 @@ inline bool can_step(V3i* a, V3i* b, GameEnv* env, int graphflags)
     return is_connected(a, b, env, graphflags);
 }
 
-// The search proper, on a fresh search number.
+// The search proper, on freshly prepared scratch.
 int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags, int max_loops,
                  V3i* additional_blocked, int additional_blocked_count, float wanted_distance)
 {
@@ -406,7 +406,6 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
     start->f = start->h;
     start->g = 0;
     start->parent = nullptr;
-    start->closed = false;
     NodeTreeOps::insert(&open_nodes, start);
     heap_push(start);
     if (u32* c = cell_entry(from))
@@ -426,7 +425,6 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
         NodeTreeOps::remove(&open_nodes, n);
         heap_remove(n);
         scratch.closed[scratch.closed_count++] = n;
-        n->closed = true;
         if (u32* e = cell_entry(&n->p))
             *e |= CELL_CLOSED;
         else
@@ -436,7 +434,6 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
         // state, so their order is free: cheapest first, is_connected last. Away from the
         // table's edge every neighbour's entry is a fixed distance away.
         u32* n_entry = neighbours_on_table(&n->p) ? cell_entry(&n->p) : nullptr;
-        // The skip tests are pure, so their order is free: cheapest first, is_connected last.
         for (u32 todo = step_candidates(&env->voxeldata, &n->p, graphflags); todo;
              todo &= todo - 1) {
             int k = __builtin_ctz(todo);
@@ -481,7 +478,6 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
             m->g = g;
             m->h = heuristic(&q, to);
             m->f = g + m->h;
-            m->closed = false;
             NodeTreeOps::insert(&open_nodes, m);
             heap_push(m);
             if (entry)
