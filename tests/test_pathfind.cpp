@@ -377,7 +377,7 @@ void expect_same_outcome(int ra, const Path& a, int rb, const Path& b, const cha
         ASSERT_TRUE(v3i_eq(&a.coords[i], &b.coords[i])) << form << ", query " << q << " cell " << i;
 }
 
-// The game's search against both literal forms on generated maps with both armies and more
+// The game's search against the literal forms on generated maps with both armies and more
 // units and buildings placed, interleaved with searches on a hilly world of another size (the
 // search keeps scratch between calls, sized to the map).
 TEST(PathfindAgreement, GameSearchMatchesTheLiteralFormsOnGeneratedMaps)
@@ -393,11 +393,14 @@ TEST(PathfindAgreement, GameSearchMatchesTheLiteralFormsOnGeneratedMaps)
             GameEnv* world = q % 5 == 4 ? &hills : env;
             Query query = random_query(world, q);
             Path game, trees, plain;
+            path_init(&plain);
             int rg = run_query(pathfind_astar, world, query, &game);
             int rt = run_query(astar_reference::pathfind_astar_trees, world, query, &trees);
-            int rp = run_query(astar_reference::pathfind_astar_plain, world, query, &plain);
             expect_same_outcome(rg, game, rt, trees, "first form", q);
-            expect_same_outcome(rg, game, rp, plain, "plain scan", q);
+            if (q % 4 == 1) {  // the slow plain scan on a share of the queries
+                int rp = run_query(astar_reference::pathfind_astar_plain, world, query, &plain);
+                expect_same_outcome(rg, game, rp, plain, "plain scan", q);
+            }
             for (int i = 0; i < game.length; i++)
                 off_map += !area_contains(&world->voxeldata.area, &game.coords[i]);
             outcomes[rg]++;

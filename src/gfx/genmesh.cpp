@@ -60,8 +60,9 @@ void fill_grid(CellGrid* g, const VoxelData* vd)
         }
 }
 
-// The three face directions a cell looks along (toward +z, +y, +x), and their opposites.
-enum { DIR_UP, DIR_NORTH, DIR_EAST, DIR_DOWN, DIR_SOUTH, DIR_WEST, DIR_COUNT };
+// Face directions: the three a cell looks along for its boundaries (+z, +y, +x), then their
+// opposites, each three after its own.
+constexpr int DIR_COUNT = 6;
 constexpr int dir_axis[DIR_COUNT][3] = {{0, 0, 1}, {0, 1, 0}, {1, 0, 0}, {0, 0, -1}, {0, -1, 0}, {-1, 0, 0}};
 
 float base_brightness(int fx, int fy, int fz)
