@@ -2,6 +2,7 @@
 // the plain selection scan (the same routes, cell for cell), and the
 // world update for a battle and for a thousand units ordered across a large map.
 #include <benchmark/benchmark.h>
+#include <ctime>
 #include <vector>
 
 #include "../tests/astar_reference.h"
@@ -121,6 +122,41 @@ BENCHMARK(BM_AstarFarPlainScan)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AstarUnreachable)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AstarUnreachableFirstForm)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AstarUnreachablePlainScan)->Unit(benchmark::kMicrosecond);
+
+double thread_seconds()
+{
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return (double)t.tv_sec + 1e-9 * (double)t.tv_nsec;
+}
+
+// Each query through all three forms in turn, so that a busy machine weighs on them alike;
+// reports the game's time per expansion and how many times slower the other forms are.
+void BM_AstarSideBySide(benchmark::State& state)
+{
+    MapFixture& f = map_fixture();
+    std::vector<Query>& queries = state.range(0) ? f.unreachable : f.far;
+    Path path;
+    path_init(&path);
+    double seconds[3] = {0, 0, 0};
+    long expanded = expansions_of(queries, 0) * 0;
+    size_t i = 0;
+    for (auto _ : state) {
+        size_t k = i++ % queries.size();
+        for (Form form : {GAME, FIRST_FORM, PLAIN_SCAN}) {
+            double t0 = thread_seconds();
+            benchmark::DoNotOptimize(search(form, &path, queries[k], &f.env));
+            seconds[form] += thread_seconds() - t0;
+        }
+        expanded += expansions_of(queries, k);
+    }
+    path_free(&path);
+    state.counters["game_ns_per_expansion"] = seconds[GAME] * 1e9 / (double)expanded;
+    state.counters["first_form_x"] = seconds[FIRST_FORM] / seconds[GAME];
+    state.counters["plain_scan_x"] = seconds[PLAIN_SCAN] / seconds[GAME];
+    state.SetLabel(state.range(0) ? "unreachable" : "far");
+}
+BENCHMARK(BM_AstarSideBySide)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
 // The default battle: party 0 marches on party 1, timed over its first ten seconds.
 void BM_GameenvRunBattle(benchmark::State& state)
