@@ -115,14 +115,13 @@ int entitytask_idle_run(Entity* e, float dtime, GameEnv* env)
 int entitytask_steptravel_run(Entity* e, float dtime, GameEnv* env)
 {
     (void)dtime;
-    (void)env;
     V3i* p = &e->task.steptravel.p;
     e->peripheral_wanted_yaw = std::atan2(p->y - e->pf.y, p->x - e->pf.x);
     if (!v3i_eq(&e->p0, &e->p1))
         return 1;
     if (v3i_eq(&e->p0, p))
         return 0;
-    e->p1 = *p;
+    entity_set_p1(e, p, env);
     return 1;
 }
 
