@@ -74,7 +74,7 @@ TEST(Occupancy, AgreesWithTheListWalkThroughRandomChanges)
     for (int step = 0; step < 2000; step++) {
         int op = rnd(0, 9);
         if ((op <= 2 && live.size() < 40) || live.empty()) {
-            Entity* e = add_unit(&env, rnd(-2, 7), rnd(-2, 7), rnd(1, 3), 0);
+            Entity* e = add_unit(&env, rnd(-2, 7), rnd(-2, 7), rnd(1, 3), rnd(-1, 1));
             if (rnd(0, 2) == 0) {
                 // Set up as a building before the world indexes it, as the game's set-up does.
                 gameenv_remove_entity(&env, e);
@@ -86,8 +86,11 @@ TEST(Occupancy, AgreesWithTheListWalkThroughRandomChanges)
             }
             live.push_back(e);
         } else if (op <= 5) {
+            // A step towards any neighbour, perhaps after arriving where the last one led.
             Entity* e = live[rnd(0, (int)live.size() - 1)];
-            V3i p = {rnd(-2, 7), rnd(-2, 7), rnd(1, 3)};
+            if (rnd(0, 1))
+                e->p0 = e->p1;
+            V3i p = {e->p0.x + rnd(-1, 1), e->p0.y + rnd(-1, 1), e->p0.z + rnd(-1, 1)};
             entity_set_p1(e, &p, &env);
         } else if (op <= 7) {
             int i = rnd(0, (int)live.size() - 1);
@@ -114,6 +117,7 @@ TEST(Occupancy, AgreesWithTheListWalkThroughRandomChanges)
         } else {
             // Changed by hand, then announced.
             Entity* e = live[rnd(0, (int)live.size() - 1)];
+            e->p0.x += 1;
             e->p1.x += 1;
             occupancy_invalidate(&env);
         }
@@ -124,10 +128,60 @@ TEST(Occupancy, AgreesWithTheListWalkThroughRandomChanges)
                     V3i p = {x, y, z};
                     ASSERT_EQ(occupancy_first(&env, &p), occupancy_first_scan(&env, &p))
                         << "step " << step << " cell " << x << "," << y << "," << z;
+                    int party = (x + y) % 2, range = z % 3;
+                    ASSERT_EQ(occupancy_first_enemy(&env, &p, party, range),
+                              occupancy_first_enemy_scan(&env, &p, party, range))
+                        << "step " << step << " cell " << x << "," << y << "," << z;
                 }
     }
     // The walk above went through the case the index handles by looking again.
     EXPECT_GT(rescans_seen, 20);
+    gameenv_free(&env);
+}
+
+// Many units in separate cells, where the search looks at the cells around the searcher rather
+// than walking the list: the same enemy as the walk from every cell, standing and mid-step.
+TEST(Occupancy, NearestEnemySearchAgreesWithTheListWalk)
+{
+    GameEnv env;
+    make_flat_world(&env, 32, 32, 6, 1);
+    std::srand(11);
+    std::vector<Entity*> units;
+    for (int x = 0; x < 32; x++)
+        for (int y = 0; y < 32; y++)
+            if (std::rand() % 3 == 0)
+                units.push_back(add_unit(&env, x, y, 2 + std::rand() % 2, std::rand() % 3 - 1));
+    Entity* b = add_unit(&env, 0, 0, 2, 1);
+    b->type = ET_BUILDING;
+    b->building_size = {3, 2, 2};
+    V3i corner = {14, 14, 2};
+    entity_set_pos(b, &corner);
+    occupancy_invalidate(&env);
+    int found = 0;
+    for (int round = 0; round < 2; round++) {
+        for (int x = -1; x <= 32; x++)
+            for (int y = -1; y <= 32; y++)
+                for (int range = 0; range <= 3; range++) {
+                    V3i p = {x, y, 2 + (x + y) % 2};
+                    int party = (x * 7 + y) % 3 - 1;
+                    Entity* e = occupancy_first_enemy(&env, &p, party, range);
+                    ASSERT_EQ(e, occupancy_first_enemy_scan(&env, &p, party, range))
+                        << "round " << round << " cell " << x << "," << y << " range " << range;
+                    found += e != nullptr;
+                }
+        // Every other unit starts a step into a free neighbouring cell.
+        for (size_t i = 0; i < units.size(); i += 2) {
+            for (const V3i& dp : pathfind_neighbor_dps) {
+                V3i q = {units[i]->p0.x + dp.x, units[i]->p0.y + dp.y, units[i]->p0.z + dp.z};
+                if (area_contains(&env.voxeldata.area, &q) && !occupancy_first(&env, &q)) {
+                    entity_set_p1(units[i], &q, &env);
+                    break;
+                }
+            }
+        }
+        ASSERT_TRUE(occupancy_consistent(&env));
+    }
+    EXPECT_GT(found, 3000);
     gameenv_free(&env);
 }
 

@@ -110,7 +110,8 @@ struct GameEnv {
     EntityList entities;         // all units, buildings and wrecks; owns them
     ProjectileList projectiles;  // projectiles in flight; owns them
     Occupancy occupancy;         // which entity holds each cell, kept with the entity list
-    bool scan_for_content;       // benchmarks and tests: content checks walk the list instead
+    bool scan_for_content;       // benchmarks and tests: content checks and the idle search for
+                                 // enemies walk the list instead
 };
 
 // Sets every field default and an empty task; the entity is not linked into any list.

@@ -146,7 +146,9 @@ void ensure_built(GameEnv* env)
 }
 
 // The per-entity side of the index matches the list: every listed entity is held with its
-// current cells, stamps fall along the list, and the counts agree. One walk of the list.
+// current cells, an entity's p1 is at most one step
+// from its p0, stamps fall along the list, and
+// the counts agree. One walk of the list.
 bool entities_match(GameEnv* env)
 {
     Occupancy* occ = &env->occupancy;
@@ -155,6 +157,9 @@ bool entities_match(GameEnv* env)
     for (Entity* e = env->entities.lh_first; e; e = e->entries.le_next) {
         Area box = footprint(e);
         if (!e->occ_indexed || !area_eq(&box, &e->occ_box))
+            return false;
+        if (std::abs(e->p1.x - e->p0.x) > 1 || std::abs(e->p1.y - e->p0.y) > 1 ||
+            std::abs(e->p1.z - e->p0.z) > 1)
             return false;
         if (prev && prev->occ_order <= e->occ_order)
             return false;
@@ -248,6 +253,53 @@ Entity* occupancy_first_scan(GameEnv* env, const V3i* p)
         }
         if (occupies)
             return e;
+    }
+    return nullptr;
+}
+
+Entity* occupancy_first_enemy(GameEnv* env, const V3i* p, int party, int range)
+{
+    ensure_built(env);
+#ifndef NDEBUG
+    CHECK(entities_match(env));
+#endif
+    Occupancy* occ = &env->occupancy;
+    // Every candidate's p1 lies in this box: its p0 is within range, its p1 one step further.
+    int reach = range + 1;
+    Area box = {p->x - reach, p->y - reach, p->z - reach, 2 * reach + 1, 2 * reach + 1,
+                2 * reach + 1};
+    Clip c = clip(&box, &occ->area);
+    long long probes = (long long)imax(c.x1 - c.x0, 0) * imax(c.y1 - c.y0, 0) * imax(c.z1 - c.z0, 0);
+    // Beyond the grid, in a shared cell or where the box outweighs the list, the walk answers.
+    if (range < 0 || occ->outside || probes > occ->entity_count)
+        return occupancy_first_enemy_scan(env, p, party, range);
+    Entity* best = nullptr;
+    for (int x = c.x0; x < c.x1; x++)
+        for (int y = c.y0; y < c.y1; y++)
+            for (int z = c.z0; z < c.z1; z++) {
+                s32 i = area_index_xyz(&occ->area, x, y, z);
+                Entity* o = occ->first[i];
+                if (!o)
+                    continue;
+                if (occ->count[i] > 1)
+                    return occupancy_first_enemy_scan(env, p, party, range);
+                if (best && best->occ_order >= o->occ_order)
+                    continue;
+                if (o->party == party || o->party == -1)
+                    continue;
+                if (v3i_distance(p, &o->p0) <= range)
+                    best = o;
+            }
+    return best;
+}
+
+Entity* occupancy_first_enemy_scan(GameEnv* env, const V3i* p, int party, int range)
+{
+    for (Entity* o = env->entities.lh_first; o; o = o->entries.le_next) {
+        if (o->party == party || o->party == -1)
+            continue;
+        if (v3i_distance(p, &o->p0) <= range)
+            return o;
     }
     return nullptr;
 }

@@ -38,6 +38,13 @@ Entity* occupancy_first(GameEnv* env, const V3i* p);
 // The same answer by walking the whole entity list.
 Entity* occupancy_first_scan(GameEnv* env, const V3i* p);
 
+// The first entity in list order that belongs to a party other than `party` and nobody's (-1),
+// with its p0 within `range` cells of p; null when there is none. An entity's p1 is its p0 or a
+// neighbour of it, so the cells near p hold every candidate.
+Entity* occupancy_first_enemy(GameEnv* env, const V3i* p, int party, int range);
+// The same answer by walking the whole entity list.
+Entity* occupancy_first_enemy_scan(GameEnv* env, const V3i* p, int party, int range);
+
 // True when the index agrees with a walk of the whole list for every cell and every entity.
 // Costs a pass over the grid; for tests and debug builds.
 bool occupancy_consistent(GameEnv* env);
