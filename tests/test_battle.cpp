@@ -6,6 +6,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -123,6 +124,92 @@ TEST(Battle, StaysConsistentFightsAndReplaysExactly)
         ASSERT_EQ(first.frame_hashes[i], again.frame_hashes[i]) << "frames differ from " << i;
     EXPECT_EQ(first.shots, again.shots);
     EXPECT_EQ(first.destroyed, again.destroyed);
+}
+
+// Whether `other` stands in or is stepping into cell p (a building covers its whole box).
+bool holds(const Entity* other, const V3i& p)
+{
+    if (other->type != ET_BUILDING)
+        return other->p1.x == p.x && other->p1.y == p.y && other->p1.z == p.z;
+    const V3i& c = other->p1;
+    const V3i& s = other->building_size;
+    return p.x >= c.x && p.x < c.x + s.x && p.y >= c.y && p.y < c.y + s.y && p.z >= c.z &&
+           p.z < c.z + s.z;
+}
+
+struct CrowdLog {
+    int steps = 0;         // cells entered
+    int pushed_steps = 0;  // of those, steps of units pushed aside
+    int stacked = 0;       // of those, steps into a cell another entity held
+    std::string first_stacked;
+};
+
+// Both parties get random travel orders every `order_every` frames and the frame time varies as
+// in play; every cell a unit sets out into must be held by nobody else. Units that share a cell
+// from the set-up may stay so; they are only checked when they move.
+CrowdLog run_crowded_battle(int seed, int frames, int order_every)
+{
+    GameEnv& env = *battle::make_battle(seed);
+    std::mt19937 orders((unsigned)seed);
+    auto uniform = [&](int lo, int hi) {
+        return std::uniform_int_distribution<int>(lo, hi)(orders);
+    };
+    CrowdLog log;
+    std::map<u32, V3i> was;
+    for (int frame = 0; frame < frames; frame++) {
+        if (frame % order_every == 0) {
+            int party = uniform(0, 1);
+            V3i c = battle::party_centre(&env, uniform(0, 1));
+            c.x += uniform(-3, 3);
+            c.y += uniform(-3, 3);
+            u8 m;
+            c.z = battle::column_ground(&env.voxeldata, c.x, c.y, &m) + 1;
+            Target t;
+            t.type = TARGET_COORDS;
+            t.p = c;
+            std::vector<Entity*> group;
+            for (Entity* e = env.entities.lh_first; e; e = e->entries.le_next)
+                if (e->party == party && e->type == ET_UNIT && uniform(0, 2) != 0)
+                    group.push_back(e);
+            for (Entity* e : group)
+                entity_start_travel(e, &t, (int)group.size());
+        }
+        was.clear();
+        for (Entity* e = env.entities.lh_first; e; e = e->entries.le_next)
+            was[e->uid] = e->p1;
+        gameenv_run(&env, uniform(10, 40) / 1000.0f);
+        EXPECT_TRUE(occupancy_consistent(&env)) << "seed " << seed << " frame " << frame;
+        for (Entity* e = env.entities.lh_first; e; e = e->entries.le_next) {
+            const V3i& before = was[e->uid];
+            if (before.x == e->p1.x && before.y == e->p1.y && before.z == e->p1.z)
+                continue;
+            log.steps++;
+            log.pushed_steps += e->task.type == ETT_STEPTRAVEL;
+            for (Entity* o = env.entities.lh_first; o; o = o->entries.le_next) {
+                if (o == e || !holds(o, e->p1))
+                    continue;
+                if (log.stacked++ == 0)
+                    log.first_stacked = "frame " + std::to_string(frame) + ", uid " +
+                                        std::to_string(e->uid) + " into the cell of uid " +
+                                        std::to_string(o->uid);
+                break;
+            }
+        }
+    }
+    gameenv_free(&env);
+    return log;
+}
+
+TEST(Battle, NoStepEverEntersACellAnotherUnitHolds)
+{
+    int pushed = 0;
+    for (int seed : {3, 8}) {
+        CrowdLog log = run_crowded_battle(seed, 1000, 50);
+        EXPECT_EQ(log.stacked, 0) << "seed " << seed << ", first at " << log.first_stacked;
+        EXPECT_GT(log.steps, 200) << "seed " << seed;
+        pushed += log.pushed_steps;
+    }
+    EXPECT_GT(pushed, 20);  // the crowd really was pushed about
 }
 
 TEST(Battle, DifferentSeedsGiveDifferentBattles)

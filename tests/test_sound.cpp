@@ -142,6 +142,21 @@ TEST_F(SoundLoad, MissingFileAndNameRules)
     EXPECT_EQ(find_sound(longname), -1);
     EXPECT_EQ(find_sound("abcdefghijklmnopqrs"), 1);
     EXPECT_EQ(find_sound("A"), -1);  // names are case-sensitive
+
+    // Names are unique as stored: any name that cuts to a stored one is already loaded.
+    for (const char* same : {"abcdefghijklmnopqrst", "abcdefghijklmnopqrs", longname}) {
+        CaptureStderr();
+        EXPECT_EQ(sound_load(same, path.c_str()), -1) << same;
+        EXPECT_EQ(GetCapturedStderr(), std::string("sound_load: '") + same + "' already loaded\n");
+        EXPECT_EQ(sound_bank_count(), 2) << same;
+    }
+    const char* twenty = "0123456789abcdefghij";
+    ASSERT_EQ(sound_load(twenty, path.c_str()), 0);
+    CaptureStderr();
+    EXPECT_EQ(sound_load(twenty, path.c_str()), -1);
+    GetCapturedStderr();
+    EXPECT_EQ(sound_bank_count(), 3);
+    EXPECT_EQ(find_sound("0123456789abcdefghi"), 2);
 }
 
 TEST_F(SoundLoad, MonoBecomesEqualStereoFrames)

@@ -183,6 +183,61 @@ TEST_F(TravelTest, PushingStopsAtDepthPartyAndBuildings)
     EXPECT_FALSE(move_entity_out_of_way(chain[0], &env, cells, 2, 20, 4, 0));
 }
 
+// A corridor whose one free cell, (6, 5), two units are sent into in the same frame. Units are
+// added in reverse of the order they run in (the list takes new entities at its head).
+struct OneFreeCellTest : TravelTest {
+    void SetUp() override
+    {
+        TravelTest::SetUp();
+        corridor_along_y5();
+    }
+    // Runs `frames` frames; fails at the first frame that leaves two units in one cell.
+    ::testing::AssertionResult never_two_in_a_cell(int frames)
+    {
+        for (int frame = 1; frame <= frames; frame++) {
+            gameenv_run(&env, 0.05f);
+            for (Entity* a = env.entities.lh_first; a; a = a->entries.le_next)
+                for (Entity* b = a->entries.le_next; b; b = b->entries.le_next)
+                    if (v3i_eq(&a->p1, &b->p1))
+                        return ::testing::AssertionFailure()
+                               << "frame " << frame << ": two units in (" << a->p1.x << ", "
+                               << a->p1.y << ", " << a->p1.z << ")";
+        }
+        return ::testing::AssertionSuccess();
+    }
+};
+
+TEST_F(OneFreeCellTest, TwoFriendsPushedTowardsItOneStepsTheOtherStays)
+{
+    Entity* left = add_unit(&env, 5, 5, 5, 0);
+    Entity* right = add_unit(&env, 7, 5, 5, 0);
+    Entity* pushes_left = add_unit(&env, 4, 5, 5, 0);
+    Entity* pushes_right = add_unit(&env, 8, 5, 5, 0);
+    send(pushes_left, 11, 5);
+    send(pushes_right, 2, 5);
+    ASSERT_TRUE(never_two_in_a_cell(2));  // plan, then both push
+    // Both pushes picked the cell; the friend that set out first has it.
+    EXPECT_TRUE(v3i_eq_xyz(&right->p1, 6, 5, 5));
+    EXPECT_EQ(right->task.type, ETT_STEPTRAVEL);
+    EXPECT_TRUE(v3i_eq_xyz(&left->p1, 5, 5, 5));
+    EXPECT_EQ(left->task.type, ETT_NONE);  // its step ended like a finished one
+    EXPECT_TRUE(never_two_in_a_cell(200));
+}
+
+TEST_F(OneFreeCellTest, ATravellerTakesTheCellBeforeThePushedFriendSetsOut)
+{
+    Entity* pushed = add_unit(&env, 5, 5, 5, 0);
+    Entity* traveller = add_unit(&env, 7, 5, 5, 0);
+    Entity* pusher = add_unit(&env, 4, 5, 5, 0);
+    send(pusher, 11, 5);
+    send(traveller, 2, 5);
+    ASSERT_TRUE(never_two_in_a_cell(2));
+    EXPECT_TRUE(v3i_eq_xyz(&traveller->p1, 6, 5, 5));
+    EXPECT_TRUE(v3i_eq_xyz(&pushed->p1, 5, 5, 5));
+    EXPECT_EQ(pushed->task.type, ETT_NONE);
+    EXPECT_TRUE(never_two_in_a_cell(200));
+}
+
 TEST_F(TravelTest, DetourGoesAroundAStandingEnemy)
 {
     Entity* e = add_unit(&env, 3, 10, 5, 0);

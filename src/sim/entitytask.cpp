@@ -109,7 +109,11 @@ int entitytask_idle_run(Entity* e, float dtime, GameEnv* env)
     return 1;
 }
 
-// One step into a neighbouring cell; the starter has checked that the step is possible.
+// One step into a neighbouring cell. The unit that pushed this one aside found the cell free,
+// but nothing held it since: another push or a passing unit may have taken it before this
+// unit's turn came, and two units sharing a cell never block each other again. So the cell is
+// looked at once more, as the push did, and if it is taken the step is given up where the unit
+// stands; the pusher then waits, goes round or plans anew as when a push fails.
 int entitytask_steptravel_run(Entity* e, float dtime, GameEnv* env)
 {
     (void)dtime;
@@ -118,6 +122,10 @@ int entitytask_steptravel_run(Entity* e, float dtime, GameEnv* env)
     if (!v3i_eq(&e->p0, &e->p1))
         return 1;
     if (v3i_eq(&e->p0, p))
+        return 0;
+    CheckedContent cc;
+    check_content(&cc, p, env);
+    if (cc.type != CCT_NONE)
         return 0;
     entity_set_p1(e, p, env);
     return 1;

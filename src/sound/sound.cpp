@@ -190,7 +190,11 @@ int sound_load(const char* name, const char* path)
         std::fprintf(stderr, "sound_load: maximum amount of sounds loaded\n");
         return -1;
     }
-    if (find_sound(name) != -1) {
+    // Names are kept cut to 19 characters, so that is the form that must be unique: a long
+    // name loaded twice would otherwise give two entries of the same stored name.
+    char stored[SOUND_NAME_MAX + 1];
+    copy_name(stored, name);
+    if (find_sound(stored) != -1) {
         std::fprintf(stderr, "sound_load: '%s' already loaded\n", name);
         return -1;
     }

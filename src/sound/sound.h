@@ -31,7 +31,8 @@ struct PlayingSound {
 };
 
 // Loads a WAV file (RIFF, PCM, 16 bits, 44100 Hz, one or two channels, the plain 44-byte
-// header) into the bank under `name`, cut to 19 characters. 0, or -1 with a message on stderr.
+// header) into the bank under `name`, cut to 19 characters; a name whose cut form is already in
+// the bank is refused. 0, or -1 with a message on stderr.
 int sound_load(const char* name, const char* path);
 // The index of the first sound in the bank named exactly `name`, or -1.
 int find_sound(const char* name);
