@@ -120,7 +120,7 @@ void entity_init(Entity* e);
 // Set type and building_size first, and place the entity before it joins a world (see
 // occupancy_invalidate for entities changed by hand afterwards).
 void entity_set_pos(Entity* e, V3i* p);
-// The unit starts entering the neighbouring cell p; it holds p from now on and p0 until it arrives.
+// The unit starts entering the neighbouring cell p, which counts as its cell from now on.
 void entity_set_p1(Entity* e, V3i* p, GameEnv* env);
 // Replaces everything the entity does by one step into the neighbouring cell p (unless locked).
 void entity_start_steptravel(Entity* e, V3i* p);

@@ -269,7 +269,8 @@ Entity* occupancy_first_enemy(GameEnv* env, const V3i* p, int party, int range)
     Area box = {p->x - reach, p->y - reach, p->z - reach, 2 * reach + 1, 2 * reach + 1,
                 2 * reach + 1};
     Clip c = clip(&box, &occ->area);
-    long long probes = (long long)imax(c.x1 - c.x0, 0) * imax(c.y1 - c.y0, 0) * imax(c.z1 - c.z0, 0);
+    long long probes =
+        (long long)imax(c.x1 - c.x0, 0) * imax(c.y1 - c.y0, 0) * imax(c.z1 - c.z0, 0);
     // Beyond the grid, in a shared cell or where the box outweighs the list, the walk answers.
     if (range < 0 || occ->outside || probes > occ->entity_count)
         return occupancy_first_enemy_scan(env, p, party, range);

@@ -11,8 +11,8 @@ struct GameEnv;
 // A zeroed record is a valid empty index that is built on first use.
 struct Occupancy {
     Area area;         // the cells the grid covers: the terrain's box when it was built
-    Entity** first;    // area_size(area) cells: the first occupant in list order; null when free; owned
-    u32* count;        // area_size(area) cells: how many entities occupy the cell; owned
+    Entity** first;    // per cell of area: the first occupant in list order, or null; owned
+    u32* count;        // per cell of area: how many entities occupy it; owned
     int outside;       // entities with cells beyond the grid; while non-zero those cells are walked
     int entity_count;  // entities in the index
     u64 next_order;    // list-order stamp for the next entity at the head; stamps grow towards it
