@@ -72,7 +72,9 @@ TEST_F(TaskTest, IdleChecksEveryVariationSecondsAndPicksTheFirstEnemyInList)
     EXPECT_EQ(e->shoot_target.uid, (int)near_enemy->uid);
 
     // Out of range, the next check picks the first enemy in range.
-    near_enemy->p0 = {20, 20, 5};
+    near_enemy->p1 = {20, 20, 5};
+    near_enemy->p0 = near_enemy->p1;
+    occupancy_invalidate(&env);
     for (int frame = 0; frame < 5; frame++)
         entity_run(e, 0.25f, &env);
     EXPECT_EQ(e->shoot_target.uid, (int)near_enemy->uid);

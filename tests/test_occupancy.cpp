@@ -2,6 +2,7 @@
 // coming, going, moving, overlapping, turning into wrecks, beyond the map and on a new terrain.
 #include "occupancy.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <vector>
@@ -71,10 +72,10 @@ TEST(Occupancy, AgreesWithTheListWalkThroughRandomChanges)
     auto rnd = [](int lo, int hi) { return lo + std::rand() % (hi - lo + 1); };
     std::vector<Entity*> live;
     int rescans_seen = 0;
-    for (int step = 0; step < 2000; step++) {
+    for (int step = 0; step < 1200; step++) {
         int op = rnd(0, 9);
         if ((op <= 2 && live.size() < 40) || live.empty()) {
-            Entity* e = add_unit(&env, rnd(-2, 7), rnd(-2, 7), rnd(1, 3), rnd(-1, 1));
+            Entity* e = add_unit(&env, rnd(-1, 4), rnd(-1, 4), rnd(1, 2), rnd(-1, 1));
             if (rnd(0, 2) == 0) {
                 // Set up as a building before the world indexes it, as the game's set-up does.
                 gameenv_remove_entity(&env, e);
@@ -122,8 +123,8 @@ TEST(Occupancy, AgreesWithTheListWalkThroughRandomChanges)
             occupancy_invalidate(&env);
         }
         ASSERT_TRUE(occupancy_consistent(&env)) << "step " << step;
-        for (int x = -3; x <= 10; x++)
-            for (int y = -3; y <= 10; y++)
+        for (int x = -3; x <= 8; x++)
+            for (int y = -3; y <= 8; y++)
                 for (int z = 0; z <= 4; z++) {
                     V3i p = {x, y, z};
                     ASSERT_EQ(occupancy_first(&env, &p), occupancy_first_scan(&env, &p))
@@ -135,6 +136,7 @@ TEST(Occupancy, AgreesWithTheListWalkThroughRandomChanges)
                 }
     }
     // The walk above went through the case the index handles by looking again.
+    std::printf("occupancy: %d first occupants left a shared cell\n", rescans_seen);
     EXPECT_GT(rescans_seen, 20);
     gameenv_free(&env);
 }

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "check.h"
 #include "entitytask.h"
 #include "random.h"
 #include "sound.h"
@@ -385,9 +384,6 @@ void gameenv_free(GameEnv* env)
 
 void gameenv_run(GameEnv* env, float dtime)
 {
-#ifndef NDEBUG
-    CHECK(occupancy_consistent(env));
-#endif
     // Each entity completes its whole update before the next starts; a removed entity was still
     // seen by those before it in the list.
     for (Entity* e = env->entities.lh_first; e;) {
