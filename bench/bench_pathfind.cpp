@@ -158,12 +158,17 @@ void BM_AstarSideBySide(benchmark::State& state)
 }
 BENCHMARK(BM_AstarSideBySide)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
 
+// The world benchmarks run twice: content checks from the occupancy index, and from a walk of the
+// entity list as before the index (the ...ListWalk twins), for the ratio in one run.
+
 // The default battle: party 0 marches on party 1, timed over its first ten seconds.
-void BM_GameenvRunBattle(benchmark::State& state)
+template <bool scan>
+void run_battle(benchmark::State& state)
 {
     for (auto _ : state) {
         state.PauseTiming();
         GameEnv& env = *battle::make_battle(1234);
+        env.scan_for_content = scan;
         battle::order_travel(&env, 0, battle::party_centre(&env, 1));
         state.ResumeTiming();
         for (int frame = 0; frame < 500; frame++)
@@ -174,12 +179,16 @@ void BM_GameenvRunBattle(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * 500);  // frames
 }
+void BM_GameenvRunBattle(benchmark::State& s) { run_battle<false>(s); }
+void BM_GameenvRunBattleListWalk(benchmark::State& s) { run_battle<true>(s); }
 BENCHMARK(BM_GameenvRunBattle)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GameenvRunBattleListWalk)->Unit(benchmark::kMillisecond);
 
 // About a thousand units in a 32 x 32 block on a 128 x 128 map, all sent to one far cell.
-GameEnv* make_crowd()
+GameEnv* make_crowd(bool scan)
 {
     GameEnv* env = battle::make_world(4321, 128, 128);
+    env->scan_for_content = scan;
     add_entity_bunch(40, 40, 32, 0);
     V3i goal = {100, 100, 0};
     u8 m;
@@ -188,11 +197,12 @@ GameEnv* make_crowd()
     return env;
 }
 
-void BM_CrowdFirstFrame(benchmark::State& state)
+template <bool scan>
+void crowd_first_frame(benchmark::State& state)
 {
     for (auto _ : state) {
         state.PauseTiming();
-        GameEnv& env = *make_crowd();
+        GameEnv& env = *make_crowd(scan);
         state.ResumeTiming();
         gameenv_run(&env, 0.02f);  // plans every route
         state.PauseTiming();
@@ -200,17 +210,24 @@ void BM_CrowdFirstFrame(benchmark::State& state)
         state.ResumeTiming();
     }
 }
+void BM_CrowdFirstFrame(benchmark::State& s) { crowd_first_frame<false>(s); }
+void BM_CrowdFirstFrameListWalk(benchmark::State& s) { crowd_first_frame<true>(s); }
 BENCHMARK(BM_CrowdFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CrowdFirstFrameListWalk)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-void BM_CrowdMarching(benchmark::State& state)
+template <bool scan>
+void crowd_marching(benchmark::State& state)
 {
-    GameEnv& env = *make_crowd();
+    GameEnv& env = *make_crowd(scan);
     gameenv_run(&env, 0.02f);
     for (auto _ : state)
         gameenv_run(&env, 0.02f);
     state.counters["units"] = list_count(&env.entities);
     gameenv_free(&env);
 }
+void BM_CrowdMarching(benchmark::State& s) { crowd_marching<false>(s); }
+void BM_CrowdMarchingListWalk(benchmark::State& s) { crowd_marching<true>(s); }
 BENCHMARK(BM_CrowdMarching)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CrowdMarchingListWalk)->Unit(benchmark::kMillisecond);
 
 }  // namespace

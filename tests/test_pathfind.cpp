@@ -120,6 +120,7 @@ TEST_F(PathfindTest, CheckContentPrecedence)
     Entity* b = add_unit(&env, 8, 8, 5, 0);
     b->type = ET_BUILDING;
     b->building_size = {2, 2, 1};
+    occupancy_invalidate(&env);
     CheckedContent cc;
     V3i inside = {9, 9, 5};
     check_content(&cc, &inside, &env);
@@ -143,6 +144,7 @@ TEST_F(PathfindTest, CheckContentPrecedence)
     Entity* older = add_unit(&env, 5, 5, 5, 0);
     Entity* newer = add_unit(&env, 4, 5, 5, 0);
     newer->p1 = {5, 5, 5};
+    occupancy_invalidate(&env);
     check_content(&cc, &older->p1, &env);
     EXPECT_EQ(cc.entity, newer);
     V3i left = {4, 5, 5};
