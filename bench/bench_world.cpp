@@ -1,6 +1,10 @@
-// Time to build the world of a new game: the 64 x 64 x 16 map and its terrain mesh.
+// Time to build the world of a new game: the 64 x 64 x 16 map and its terrain mesh, the
+// game's mesher beside its first form (the same vertices in the same order).
 #include <benchmark/benchmark.h>
+#include <ctime>
+#include <string>
 
+#include "../tests/genmesh_reference.h"
 #include "genmap.h"
 #include "genmesh.h"
 
@@ -33,7 +37,8 @@ void BM_Genmap(benchmark::State& state)
 }
 BENCHMARK(BM_Genmap)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
-void BM_Genmesh(benchmark::State& state)
+template <int (*mesher)(VoxelData*, const Area*, Mesh*)>
+void run_genmesh(benchmark::State& state)
 {
     NewGameWorld world;
     int seed = kSeeds[state.range(0)];
@@ -41,13 +46,48 @@ void BM_Genmesh(benchmark::State& state)
     Mesh mesh;
     mesh_init(&mesh);
     for (auto _ : state) {
-        genmesh(&world.vd, &world.area, &mesh);
+        mesher(&world.vd, &world.area, &mesh);
         benchmark::DoNotOptimize(mesh.vertex_list);
     }
     state.counters["vertices"] = mesh.vertex_count;
     state.SetLabel("seed " + std::to_string(seed));
     mesh_free(&mesh);
 }
+
+void BM_Genmesh(benchmark::State& s) { run_genmesh<genmesh>(s); }
+void BM_GenmeshFirstForm(benchmark::State& s) { run_genmesh<genmesh_reference::genmesh_pieces>(s); }
 BENCHMARK(BM_Genmesh)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GenmeshFirstForm)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+double thread_seconds()
+{
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return (double)t.tv_sec + 1e-9 * (double)t.tv_nsec;
+}
+
+// Both meshers in turn on the same world, so that a busy machine weighs on them alike.
+void BM_GenmeshSideBySide(benchmark::State& state)
+{
+    NewGameWorld world;
+    int seed = kSeeds[state.range(0)];
+    genmap(&world.vd, seed);
+    Mesh mesh;
+    mesh_init(&mesh);
+    double game = 0, first_form = 0;
+    for (auto _ : state) {
+        double t0 = thread_seconds();
+        genmesh(&world.vd, &world.area, &mesh);
+        double t1 = thread_seconds();
+        genmesh_reference::genmesh_pieces(&world.vd, &world.area, &mesh);
+        first_form += thread_seconds() - t1;
+        game += t1 - t0;
+    }
+    state.counters["game_ms"] = game * 1e3 / (double)state.iterations();
+    state.counters["first_form_x"] = first_form / game;
+    state.SetLabel("seed " + std::to_string(seed));
+    mesh_free(&mesh);
+}
+BENCHMARK(BM_GenmeshSideBySide)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 }  // namespace

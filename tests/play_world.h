@@ -28,6 +28,7 @@ protected:
         voxeldata_init(&main_gameenv.voxeldata);
         list_init(&main_gameenv.entities);
         list_init(&main_gameenv.projectiles);
+        occupancy_init(&main_gameenv.occupancy);
         Area a;
         area_set_xyzwhd(&a, 0, 0, 0, 64, 64, 16);
         ASSERT_EQ(voxeldata_allocate(&main_gameenv.voxeldata, &a), 0);
@@ -54,6 +55,7 @@ protected:
     void TearDown() override
     {
         list_init(&main_gameenv.entities);
+        occupancy_free(&main_gameenv.occupancy);
         voxeldata_free(&main_gameenv.voxeldata);
         main_screen = nullptr;
         main_mouse_grabbed = false;
@@ -93,7 +95,7 @@ protected:
         v3f_set_xyz(&e.pf, x, y, z);
         v3i_set_xyz(&e.p0, (int)x, (int)y, (int)z);
         e.p1 = e.p0;
-        list_insert_head(&main_gameenv.entities, &e);
+        gameenv_add_entity(&main_gameenv, &e);
         return &e;
     }
 

@@ -1,5 +1,6 @@
 // A headless battle on a generated map: the world stays consistent every frame, the armies
-// fight, wrecks clear away, and the same seed replays frame for frame.
+// fight, wrecks clear away, the same seed replays frame for frame, and the frames are the ones
+// the game has always produced for that seed.
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
@@ -44,9 +45,11 @@ bool cell_empty(GameEnv* env, const V3i& p)
     return voxeldata_get_material(&env->voxeldata, &p) <= MATERIAL_AIR;
 }
 
-BattleLog run_battle(int seed, int frames)
+// scan: content checks walk the entity list instead of asking the occupancy index.
+BattleLog run_battle(int seed, int frames, bool scan = false)
 {
     GameEnv& env = *battle::make_battle(seed);
+    env.scan_for_content = scan;
     BattleLog log;
     u32 first_uid = env.entities.lh_first->uid;  // uids keep counting across battles
     std::map<u32, int> wreck_since;  // uid -> frame it became a wreck
@@ -57,6 +60,7 @@ BattleLog run_battle(int seed, int frames)
         if (frame == frames / 2)
             battle::order_travel(&env, 1, battle::party_centre(&env, 0));
         gameenv_run(&env, dtime);
+        EXPECT_TRUE(occupancy_consistent(&env)) << "frame " << frame;
 
         std::set<u32> uids;
         unsigned long long h = 14695981039346656037ull;
@@ -79,6 +83,9 @@ BattleLog run_battle(int seed, int frames)
             h = mix(h, bits(e->pf.z));
             h = mix(h, bits(e->health));
             h = mix(h, e->task.type);
+            h = mix(h, (unsigned long long)(u32)e->p1.x << 32 ^ (u32)e->p1.y << 16 ^ (u32)e->p1.z);
+            h = mix(h, bits(e->yaw));
+            h = mix(h, bits(e->peripheral_yaw));
         }
         for (Projectile* pr = env.projectiles.lh_first; pr; pr = pr->entries.le_next) {
             h = mix(h, bits(pr->pos.x));
@@ -171,6 +178,7 @@ CrowdLog run_crowded_battle(int seed, int frames, int order_every)
         for (Entity* e = env.entities.lh_first; e; e = e->entries.le_next)
             was[e->uid] = e->p1;
         gameenv_run(&env, uniform(10, 40) / 1000.0f);
+        EXPECT_TRUE(occupancy_consistent(&env)) << "seed " << seed << " frame " << frame;
         for (Entity* e = env.entities.lh_first; e; e = e->entries.le_next) {
             const V3i& before = was[e->uid];
             if (before.x == e->p1.x && before.y == e->p1.y && before.z == e->p1.z)
@@ -209,6 +217,61 @@ TEST(Battle, DifferentSeedsGiveDifferentBattles)
     BattleLog a = run_battle(1234, 300);
     BattleLog b = run_battle(99, 300);
     EXPECT_NE(a.frame_hashes.back(), b.frame_hashes.back());
+}
+
+// Every hundredth frame's hash and a hash of all the frames' hashes: the compact record of a
+// battle that the recorded one below is compared with.
+std::vector<unsigned long long> battle_record(const BattleLog& log)
+{
+    std::vector<unsigned long long> r;
+    unsigned long long all = 14695981039346656037ull;
+    for (size_t i = 0; i < log.frame_hashes.size(); i++) {
+        if (i % 100 == 99)
+            r.push_back(log.frame_hashes[i]);
+        all = mix(all, log.frame_hashes[i]);
+    }
+    r.push_back(all);
+    return r;
+}
+
+std::string record_literal(const std::vector<unsigned long long>& r)
+{
+    std::string s;
+    char buf[32];
+    for (unsigned long long v : r) {
+        std::snprintf(buf, sizeof buf, "0x%016llxull,\n", v);
+        s += buf;
+    }
+    return s;
+}
+
+// Seed 1234 for 3000 frames of 20 ms: party 0 marches on party 1 and, halfway, party 1 answers.
+// Recorded from the game before content checks were answered from the occupancy index.
+const unsigned long long recorded_battle[] = {
+    0x3ac8834c5b701b88ull, 0x66e5996b319a3387ull, 0x3f4cc10d9562fb1aull,
+    0x845fbfe4fd4434e2ull, 0x628fefe4b2428a7aull, 0x9703207f2e3f608eull,
+    0x8bdb98020622c51eull, 0x5392905838f16506ull, 0x7303105c5aa861bbull,
+    0x8c37ec6cc1978599ull, 0x467120a6023a1411ull, 0xf70da7ad980501c5ull,
+    0x0ef70aad07720c29ull, 0x039352d767c5a502ull, 0xe5b9afa4e451a0e7ull,
+    0x907ecc7a280dce76ull, 0x214be44c661b5d44ull, 0x25fbab080c41de62ull,
+    0xfcf715642b12c0b8ull, 0xc79471c46e0cc2d5ull, 0x9bd03c13376cdae6ull,
+    0xb52df6eecbb51869ull, 0xbc7cdec95282cbcdull, 0x86bafecd76d30017ull,
+    0x8483ada07667b689ull, 0x71d1ac45790646d0ull, 0xeda6bf43d7e05e5dull,
+    0xa0813193792cef09ull, 0xb18f7c0a85a34b61ull, 0x11c1c265d9bab48aull,
+    0x180ef026766a6f1aull,
+};
+
+TEST(Battle, FramesAreTheRecordedOnesWithTheIndexAndWithTheListWalk)
+{
+    BattleLog indexed = run_battle(1234, 3000);
+    ASSERT_FALSE(::testing::Test::HasFailure());
+    BattleLog walked = run_battle(1234, 3000, true);
+    ASSERT_FALSE(::testing::Test::HasFailure());
+    ASSERT_EQ(indexed.frame_hashes.size(), walked.frame_hashes.size());
+    for (size_t i = 0; i < indexed.frame_hashes.size(); i++)
+        ASSERT_EQ(indexed.frame_hashes[i], walked.frame_hashes[i]) << "frames differ from " << i;
+    std::vector<unsigned long long> expected(std::begin(recorded_battle), std::end(recorded_battle));
+    EXPECT_EQ(battle_record(indexed), expected) << record_literal(battle_record(indexed));
 }
 
 }  // namespace

@@ -127,6 +127,7 @@ TEST_F(PointingTest, EntityJustBehindTheGroundHitStillWins)
     EXPECT_STREQ(pt.desc, "entity (10.4,5.0,2.");  // cut to the 19 characters of the field
 
     list_init(&main_gameenv.entities);
+    occupancy_invalidate(&main_gameenv);
     add_unit(10.7f, 5, 2);
     get_pointed_thing(&pt, POINT_VOXELS | POINT_ENTITIES);
     EXPECT_EQ(pt.type, PTT_VOXEL);
@@ -144,6 +145,7 @@ TEST_F(PointingTest, NearestEntityInTheConeWinsAndOthersAreIgnored)
     EXPECT_NEAR(pt.distance, 3.0f, 0.02f);
 
     list_init(&main_gameenv.entities);
+    occupancy_invalidate(&main_gameenv);
     add_unit(4, 8, 2);
     get_pointed_thing(&pt, POINT_ENTITIES);
     EXPECT_EQ(pt.type, PTT_NOTHING);
@@ -154,7 +156,7 @@ TEST_F(PointingTest, PointedEntityRemovedByTheWorldIsDropped)
     Entity* e = add_unit(5, 5, 2);
     get_pointed_thing(&main_pointed_thing, POINT_ENTITIES);
     ASSERT_EQ(pointedthing_entity(&main_pointed_thing), e);
-    list_remove(e);  // as the world update removes a finished wreck
+    gameenv_remove_entity(&main_gameenv, e);  // as the world update removes a finished wreck
     EXPECT_EQ(pointedthing_entity(&main_pointed_thing), nullptr);
     EXPECT_EQ(main_pointed_thing.type, PTT_NOTHING);
 }
@@ -347,7 +349,7 @@ TEST_F(GestureTest, PressOnAUnitOrbitsItAtOnceAndWZooms)
     EXPECT_NEAR(main_rdown_camera_distance, distance * 0.8f, 1e-4);
 
     // The unit vanishes: the orbit ends while the button is still held.
-    list_remove(e);
+    gameenv_remove_entity(&main_gameenv, e);
     V3f unused;
     EXPECT_FALSE(get_rdown_center(&unused));
     V3f before = main_cam_pos;

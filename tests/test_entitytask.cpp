@@ -17,6 +17,7 @@ TEST_F(TaskTest, TargetLookup)
 {
     Entity* e = add_unit(&env, 3, 3, 5, 0);
     e->p1 = {4, 3, 5};
+    occupancy_invalidate(&env);
     e->pf = {3.25f, 3, 5};
     Target t = entity_target(e);
     V3i pos;
@@ -33,7 +34,7 @@ TEST_F(TaskTest, TargetLookup)
     EXPECT_FLOAT_EQ(pf.z, 9.0f);
 
     // Gone or none: false, outputs untouched.
-    list_remove(e);
+    gameenv_remove_entity(&env, e);
     std::free(e);
     pos = {-1, -1, -1};
     pf = {-1, -1, -1};
@@ -71,7 +72,9 @@ TEST_F(TaskTest, IdleChecksEveryVariationSecondsAndPicksTheFirstEnemyInList)
     EXPECT_EQ(e->shoot_target.uid, (int)near_enemy->uid);
 
     // Out of range, the next check picks the first enemy in range.
-    near_enemy->p0 = {20, 20, 5};
+    near_enemy->p1 = {20, 20, 5};
+    near_enemy->p0 = near_enemy->p1;
+    occupancy_invalidate(&env);
     for (int frame = 0; frame < 5; frame++)
         entity_run(e, 0.25f, &env);
     EXPECT_EQ(e->shoot_target.uid, (int)near_enemy->uid);
@@ -151,7 +154,7 @@ TEST_F(TaskTest, AttackOutOfRangeHandsOverToTravelThenResumes)
     EXPECT_TRUE(v3i_eq(&e->p0, &stand));
 
     // Once the target is gone the travel sweeps and ends, and the resumed attack checks at once.
-    list_remove(enemy);
+    gameenv_remove_entity(&env, enemy);
     std::free(enemy);
     gameenv_run(&env, 0.02f);
     EXPECT_EQ(e->task.type, ETT_TRAVEL);
@@ -173,7 +176,7 @@ TEST_F(TaskTest, AttackEndsWhenTheTargetIsGone)
     entity_start_attack(e, &t);
     gameenv_run(&env, 0.02f);
     EXPECT_EQ(e->task.type, ETT_ATTACK);
-    list_remove(enemy);
+    gameenv_remove_entity(&env, enemy);
     std::free(enemy);
     run_frames(&env, 100, 0.02f);  // the next check comes within variation / 2 seconds
     EXPECT_EQ(e->task.type, ETT_IDLE);

@@ -87,6 +87,7 @@ TEST_F(EntityTest, DeleteTypeIsRemovedInTheSameUpdateWithoutFiringOrMoving)
     e->reload_timer = 100;
     e->shoot_target = coords_target(6, 5, 5);
     e->p1 = {6, 5, 5};
+    occupancy_invalidate(&env);
     gameenv_run(&env, 0.02f);
     EXPECT_EQ(list_count(&env.entities), 1);
     EXPECT_EQ(env.entities.lh_first, keep);
@@ -222,6 +223,7 @@ TEST_F(EntityTest, MoveStepsAndSnapsShortOfTheCell)
 {
     Entity* e = add_unit(&env, 10, 10, 5, 0);
     e->p1 = {11, 10, 5};
+    occupancy_invalidate(&env);
     for (int frame = 1; frame <= 8; frame++) {
         entity_run(e, 0.1f, &env);
         ASSERT_EQ(e->p0.x, 10) << "frame " << frame;
@@ -239,6 +241,7 @@ TEST_F(EntityTest, MoveUphillUsesUphillSpeedAndLandsExactly)
 {
     Entity* e = add_unit(&env, 10, 10, 5, 0);
     e->p1 = {11, 10, 6};
+    occupancy_invalidate(&env);
     entity_run(e, 0.1f, &env);
     V3f d = {e->pf.x - 10, e->pf.y - 10, e->pf.z - 5};
     EXPECT_NEAR(v3f_length(&d), 0.06, 1e-6);
@@ -254,6 +257,7 @@ TEST_F(EntityTest, TurnsInPlaceThenMovesInTheFrameItSnaps)
     Entity* e = add_unit(&env, 10, 10, 5, 0);
     e->yaw = 0;
     e->p1 = {9, 10, 5};  // straight behind: yaw_d = pi
+    occupancy_invalidate(&env);
     int turning_frames = 0;
     for (int frame = 1; frame <= 20; frame++) {
         float yaw_before = e->yaw;
@@ -277,6 +281,7 @@ TEST_F(EntityTest, BuildingsAndImmobileEntitiesNeverMove)
     Entity* u = add_unit(&env, 12, 12, 5, 0);
     u->base_graphflags = 0;
     u->p1 = {13, 12, 5};
+    occupancy_invalidate(&env);
     for (int i = 0; i < 20; i++)
         gameenv_run(&env, 0.1f);
     EXPECT_FLOAT_EQ(b->pf.x, 10.0f);

@@ -91,7 +91,7 @@ TEST_F(GameEnvTest, MissileAcceleratesAfterMovingAndHomesByUid)
     EXPECT_FLOAT_EQ(homing->dest.z, 3.0f);  // view space
 
     // Once the target is gone the missile keeps its last destination.
-    list_remove(e);
+    gameenv_remove_entity(&env, e);
     std::free(e);
     gameenv_run(&env, 0.02f);
     EXPECT_FLOAT_EQ(homing->dest.x, 12.0f);
@@ -139,6 +139,7 @@ TEST_F(GameEnvTest, WreckExplodesForAboutASecondAndRemovesItself)
     b->base_graphflags = 0;
     V3i p = {5, 5, 5};
     entity_set_pos(b, &p);
+    occupancy_invalidate(&env);
     hit_at(b->pf, 100);
     gameenv_run(&env, 0.02f);
     ASSERT_EQ(b->task.type, ETT_EXPLODE);

@@ -1,13 +1,17 @@
 #include "genmesh.h"
 
 #include <cmath>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "genmap.h"
+#include "genmesh_reference.h"
 #include "glmisc.h"
 #include "materials.h"
+#include "random.h"
 
 namespace {
 
@@ -322,6 +326,78 @@ TEST(Genmesh, ReplacesThePreviousMeshAndItsBuffers)
     EXPECT_EQ(w.mesh.texture_handle, 0u);
     EXPECT_TRUE(w.mesh.vertex_vbo == MESH_NO_HANDLE && w.mesh.color_vbo == MESH_NO_HANDLE &&
                 w.mesh.txcoord_vbo == MESH_NO_HANDLE);
+}
+
+// Meshes `area` of w's voxels with the game's mesher and with the first form, and expects the
+// same vertices, colours and texture coordinates in the same order, bit for bit.
+void expect_same_mesh_as_first_form(World& w, const Area& area, const std::string& what)
+{
+    Mesh first;
+    mesh_init(&first);
+    ASSERT_EQ(genmesh_reference::genmesh_pieces(&w.vd, &area, &first), 0) << what;
+    ASSERT_EQ(genmesh(&w.vd, &area, &w.mesh), 0) << what;
+    ASSERT_EQ(w.mesh.vertex_count, first.vertex_count) << what;
+    size_t n = (size_t)first.vertex_count;
+    EXPECT_EQ(std::memcmp(w.mesh.vertex_list, first.vertex_list, n * 3 * sizeof(GLfloat)), 0) << what;
+    EXPECT_EQ(std::memcmp(w.mesh.color_list, first.color_list, n * 3 * sizeof(GLfloat)), 0) << what;
+    EXPECT_EQ(std::memcmp(w.mesh.txcoord_list, first.txcoord_list, n * 2 * sizeof(GLfloat)), 0) << what;
+    mesh_free(&first);
+}
+
+// A random box inside the world, from a single cell to the whole world, often on its edges.
+Area random_area(const Area& world)
+{
+    auto span = [](int size, int* start, int* len) {
+        *start = myrand() % 3 == 0 ? 0 : myrand() % size;
+        *len = 1 + myrand() % (size - *start);
+        if (myrand() % 3 == 0)
+            *len = size - *start;
+    };
+    Area a;
+    span(world.w, &a.x, &a.w);
+    span(world.h, &a.y, &a.h);
+    span(world.d, &a.z, &a.d);
+    return a;
+}
+
+TEST(Genmesh, SameOutputAsTheFirstFormOnGeneratedWorldsAndPartialAreas)
+{
+    for (int seed : {1, 77, 1765155600, -123456, 4242}) {
+        World w(64, 64, 16);
+        genmap(&w.vd, seed);
+        expect_same_mesh_as_first_form(w, w.vd.area, "seed " + std::to_string(seed));
+        EXPECT_GT(w.mesh.vertex_count, 30000);
+        mysrand((unsigned)seed);
+        for (int i = 0; i < 6; i++) {
+            Area a = random_area(w.vd.area);
+            expect_same_mesh_as_first_form(w, a, "seed " + std::to_string(seed) + " part " + std::to_string(i));
+        }
+    }
+}
+
+// Every pairing of materials, including ones the map generator never places (nothing,
+// outside, dirt, numbers past the table), in a world that is not at the origin.
+TEST(Genmesh, SameOutputAsTheFirstFormOnRandomMaterials)
+{
+    mysrand(99);
+    for (int round = 0; round < 4; round++) {
+        World w(12, 9, 7);
+        for (int i = 0; i < area_size(&w.vd.area); i++) {
+            int r = myrand() % 14;
+            w.vd.data[i].material = (u8)(r < 10 ? r : r == 10 ? 200 : MATERIAL_AIR);
+        }
+        w.vd.area.x = -5 + round;
+        w.vd.area.y = 3 * round;
+        w.vd.area.z = -round;
+        expect_same_mesh_as_first_form(w, w.vd.area, "round " + std::to_string(round));
+        for (int i = 0; i < 4; i++) {
+            Area a = random_area(w.vd.area);
+            a.x += w.vd.area.x;
+            a.y += w.vd.area.y;
+            a.z += w.vd.area.z;
+            expect_same_mesh_as_first_form(w, a, "round " + std::to_string(round) + " part " + std::to_string(i));
+        }
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "astar_reference.h"
+#include "battle_fixture.h"
 #include "terrain_fixture.h"
 
 namespace {
@@ -119,6 +120,7 @@ TEST_F(PathfindTest, CheckContentPrecedence)
     Entity* b = add_unit(&env, 8, 8, 5, 0);
     b->type = ET_BUILDING;
     b->building_size = {2, 2, 1};
+    occupancy_invalidate(&env);
     CheckedContent cc;
     V3i inside = {9, 9, 5};
     check_content(&cc, &inside, &env);
@@ -142,6 +144,7 @@ TEST_F(PathfindTest, CheckContentPrecedence)
     Entity* older = add_unit(&env, 5, 5, 5, 0);
     Entity* newer = add_unit(&env, 4, 5, 5, 0);
     newer->p1 = {5, 5, 5};
+    occupancy_invalidate(&env);
     check_content(&cc, &older->p1, &env);
     EXPECT_EQ(cc.entity, newer);
     V3i left = {4, 5, 5};
@@ -300,6 +303,128 @@ TEST(PathfindAgreement, FastSearchMatchesThePlainScanOnRandomQueries)
     // Both kinds of outcome must be exercised for the comparison to mean anything.
     EXPECT_GT(reached, 100);
     EXPECT_GT(partial, 100);
+}
+
+// One query for the agreement test: every argument of a search.
+struct Query {
+    V3i from, to;
+    int flags, max_loops;
+    std::vector<V3i> blocked;
+    float wanted;
+};
+
+// A random query on env: from a standing cell or a unit's cell, to a standing cell, a cell in
+// the ground or in the air, a cell next to the start or the start itself; any flag combination;
+// budgets from 1 to 1000; blocked cells around the start and the goal (sometimes the goal);
+// wanted distances below, at and above 1.
+Query random_query(GameEnv* env, int q)
+{
+    const Area& a = env->voxeldata.area;
+    Query r;
+    auto random_cell = [&] {
+        V3i c = ground_cell(env, myrand() % a.w, myrand() % a.h);
+        if (c.z < 0)
+            c.z = myrand() % a.d;
+        return c;
+    };
+    r.from = random_cell();
+    if (q % 4 == 0 && !list_empty(&env->entities)) {
+        int skip = myrand() % 40;
+        Entity* e = env->entities.lh_first;
+        while (skip-- > 0 && e->entries.le_next)
+            e = e->entries.le_next;
+        r.from = e->p1;
+    }
+    switch (q % 9) {
+    case 0: r.to = r.from; break;
+    case 1: r.to = {r.from.x + myrand() % 3 - 1, r.from.y + myrand() % 3 - 1, r.from.z}; break;
+    case 2: r.to = {myrand() % a.w, myrand() % a.h, myrand() % a.d}; break;
+    default: r.to = random_cell(); break;
+    }
+    r.flags = q % 16;
+    const int budgets[] = {1000, 50, 1000, 1, 2, 7, 200};
+    r.max_loops = budgets[(q / 16) % 7];
+    int nblocked = myrand() % 6;
+    for (int i = 0; i < nblocked; i++) {
+        const V3i& c = i % 2 ? r.to : r.from;
+        r.blocked.push_back({c.x + myrand() % 5 - 2, c.y + myrand() % 5 - 2, c.z + myrand() % 3 - 1});
+    }
+    if (myrand() % 8 == 0)
+        r.blocked.push_back(r.to);
+    const float wanted[] = {0.0f, 0.0f, 0.5f, 1.0f, 2.5f, 4.0f};
+    r.wanted = wanted[myrand() % 6];
+    return r;
+}
+
+// Runs q with `search` into a path that holds an old route, so that "left untouched" and
+// "emptied" are told apart.
+template <class Search>
+int run_query(Search search, GameEnv* env, Query& q, Path* path)
+{
+    path_init(path);
+    path->coords = (V3i*)std::malloc(sizeof(V3i));
+    path->coords[0] = {-7, -7, -7};
+    path->length = 1;
+    path->next_i = 1;
+    return search(path, &q.from, &q.to, env, q.flags, q.max_loops, q.blocked.data(),
+                  (int)q.blocked.size(), q.wanted);
+}
+
+void expect_same_outcome(int ra, const Path& a, int rb, const Path& b, const char* form, int q)
+{
+    ASSERT_EQ(ra, rb) << form << ", query " << q;
+    ASSERT_EQ(a.length, b.length) << form << ", query " << q;
+    ASSERT_EQ(a.next_i, b.next_i) << form << ", query " << q;
+    for (int i = 0; i < a.length; i++)
+        ASSERT_TRUE(v3i_eq(&a.coords[i], &b.coords[i])) << form << ", query " << q << " cell " << i;
+}
+
+// The game's search against the literal forms on generated maps with both armies and more
+// units and buildings placed, interleaved with searches on a hilly world of another size (the
+// search keeps scratch between calls, sized to the map).
+TEST(PathfindAgreement, GameSearchMatchesTheLiteralFormsOnGeneratedMaps)
+{
+    int compared = 0, outcomes[3] = {0, 0, 0}, off_map = 0;
+    for (int seed : {11, 2024, 777777}) {
+        GameEnv* env = battle::make_battle(seed);
+        add_entity_bunch(12 + myrand() % 40, 12 + myrand() % 40, 6, 1);
+        add_building_bunch(12 + myrand() % 40, 12 + myrand() % 40, 2, 0);
+        GameEnv hills;
+        make_hilly_world(&hills, 40, 56, 12, (unsigned)seed);
+        for (int q = 0; q < 800; q++) {
+            GameEnv* world = q % 5 == 4 ? &hills : env;
+            Query query = random_query(world, q);
+            Path game, trees, plain;
+            path_init(&plain);
+            int rg = run_query(pathfind_astar, world, query, &game);
+            int rt = run_query(astar_reference::pathfind_astar_trees, world, query, &trees);
+            expect_same_outcome(rg, game, rt, trees, "first form", q);
+            if (q % 4 == 1) {  // the slow plain scan on a share of the queries
+                int rp = run_query(astar_reference::pathfind_astar_plain, world, query, &plain);
+                expect_same_outcome(rg, game, rp, plain, "plain scan", q);
+            }
+            for (int i = 0; i < game.length; i++)
+                off_map += !area_contains(&world->voxeldata.area, &game.coords[i]);
+            outcomes[rg]++;
+            compared++;
+            path_free(&game);
+            path_free(&trees);
+            path_free(&plain);
+            if (HasFatalFailure()) {
+                ADD_FAILURE() << "seed " << seed;
+                return;
+            }
+        }
+        gameenv_free(&hills);
+        gameenv_free(env);
+    }
+    EXPECT_GE(compared, 2000);
+    // Every kind of outcome, and routes that leave the map (GF_NO_GROUND), must be exercised
+    // for the comparison to mean anything.
+    EXPECT_GT(outcomes[0], 200);
+    EXPECT_GT(outcomes[1], 200);
+    EXPECT_GT(outcomes[2], 200);
+    EXPECT_GT(off_map, 0);
 }
 
 }  // namespace

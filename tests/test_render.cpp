@@ -120,7 +120,7 @@ protected:
         std::memset(&unit, 0, sizeof unit);
         entity_init(&unit);
         v3f_set_xyz(&unit.pf, 5, 0, 2);  // view (5, 0, 1): straight ahead
-        list_insert_head(&main_gameenv.entities, &unit);
+        gameenv_add_entity(&main_gameenv, &unit);
 
         glDisable(GL_LIGHTING);
         glEnable(GL_DEPTH_TEST);
@@ -131,6 +131,7 @@ protected:
     void TearDown() override
     {
         list_init(&main_gameenv.entities);
+        occupancy_free(&main_gameenv.occupancy);
         glDeleteTextures(2, main_entity_textures);
         glDeleteTextures(1, &main_misc_texture);
         main_screen = nullptr;
@@ -212,10 +213,10 @@ TEST_F(DrawGameTest, SelectionMarkerIsWhiteAndThePointedMarkerGreenOrRed)
     main_select_is_attack = false;
 
     // A pointed entity the world has removed is neither drawn nor dereferenced.
-    list_remove(&unit);
+    gameenv_remove_entity(&main_gameenv, &unit);
     draw_game();
     EXPECT_EQ(main_pointed_thing.type, PTT_NOTHING);
-    list_insert_head(&main_gameenv.entities, &unit);
+    gameenv_add_entity(&main_gameenv, &unit);
 }
 
 }  // namespace

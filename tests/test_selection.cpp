@@ -116,6 +116,7 @@ TEST_F(SelectionTest, SelectingABuildingIsSilentAndShiftAddsToTheSelection)
     Entity* second = add_unit(34, 26, 2);
     Entity* building = add_unit(32, 28, 2);
     building->type = ET_BUILDING;
+    occupancy_invalidate(&main_gameenv);
 
     aim_at_unit(first);
     click();
@@ -145,6 +146,7 @@ TEST_F(SelectionTest, GroundClickSendsEverySelectedUnitWithTheWholeGroupSize)
     Entity* b = add_unit(34, 22, 2);
     Entity* building = add_unit(20, 22, 2);
     building->type = ET_BUILDING;
+    occupancy_invalidate(&main_gameenv);
     a->selected = b->selected = true;
 
     aim_at(32, 30, 0.6f);
@@ -197,6 +199,7 @@ TEST_F(SelectionTest, CtrlASelectsTheUnitsOfTheSelectedPartyOnly)
     Entity* own = add_unit(30, 22, 2, 0);
     Entity* own_building = add_unit(31, 22, 2, 0);
     own_building->type = ET_BUILDING;
+    occupancy_invalidate(&main_gameenv);
     Entity* enemy1 = add_unit(34, 22, 2, 1);
     Entity* enemy2 = add_unit(35, 22, 2, 1);
     V3f cam = main_cam_pos;
@@ -255,7 +258,7 @@ TEST_F(SelectionTest, ClickOnAnEntityTheWorldHasRemovedDoesNothing)
     Entity* unit = add_unit(32, 26, 2);
     aim_at_unit(unit);
     ASSERT_EQ(main_pointed_thing.type, PTT_ENTITY);
-    list_remove(unit);  // the world update deletes it between the pointing and the click
+    gameenv_remove_entity(&main_gameenv, unit);  // the world update deletes it between the pointing and the click
     std::memset(unit, 0xff, sizeof *unit);
     click();
     EXPECT_EQ(main_pointed_thing.type, PTT_NOTHING);

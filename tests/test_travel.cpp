@@ -368,7 +368,7 @@ TEST_F(TravelTest, TargetEntityDisappearingEndsTheTravel)
     Target t = entity_target(goal);
     entity_start_travel(e, &t, 1);
     run_frames(&env, 10, 0.05f);
-    list_remove(goal);
+    gameenv_remove_entity(&env, goal);
     std::free(goal);
     int frames = run_until_idle(e, 100);
     EXPECT_GT(frames, 0);

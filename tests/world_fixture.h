@@ -1,5 +1,6 @@
 // Small hand-built worlds for the simulation tests: a flat stone floor under air, and helpers
 // that create entities the way the game's set-up does (std::malloc, entity_init, head insert).
+// A test that changes an entity's cells or type by hand afterwards calls occupancy_invalidate.
 #pragma once
 
 #include <cstdlib>
@@ -39,7 +40,7 @@ inline Entity* add_unit(GameEnv* env, int x, int y, int z, int party)
     e->party = party;
     V3i p = {x, y, z};
     entity_set_pos(e, &p);
-    list_insert_head(&env->entities, e);
+    gameenv_add_entity(env, e);
     return e;
 }
 

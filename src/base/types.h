@@ -10,6 +10,7 @@ typedef std::int16_t s16;
 typedef std::uint16_t u16;
 typedef std::uint32_t u32;
 typedef std::int32_t s32;
+typedef std::uint64_t u64;
 
 // An integer point or offset in voxel coordinates.
 struct V3i {

@@ -86,7 +86,7 @@ void place_entity(Entity* e, int x, int y, int z)
 {
     V3i p = {x, y, z};
     entity_set_pos(e, &p);
-    list_insert_head(&main_gameenv.entities, e);
+    gameenv_add_entity(&main_gameenv, e);
 }
 
 // A random sign for a random magnitude: odd draws give +1, even draws -1.

@@ -99,14 +99,12 @@ int entitytask_idle_run(Entity* e, float dtime, GameEnv* env)
         v3i_distance(&e->p0, &tp) <= e->shoot_range)
         return 1;
     e->shoot_target.type = TARGET_NONE;
-    for (Entity* o = env->entities.lh_first; o; o = o->entries.le_next) {
-        if (o->party == e->party || o->party == -1)
-            continue;
-        if (v3i_distance(&e->p0, &o->p0) <= e->shoot_range) {
-            e->shoot_target.type = TARGET_ENTITY;
-            e->shoot_target.uid = (int)o->uid;
-            break;
-        }
+    Entity* o = env->scan_for_content
+                    ? occupancy_first_enemy_scan(env, &e->p0, e->party, e->shoot_range)
+                    : occupancy_first_enemy(env, &e->p0, e->party, e->shoot_range);
+    if (o) {
+        e->shoot_target.type = TARGET_ENTITY;
+        e->shoot_target.uid = (int)o->uid;
     }
     return 1;
 }
@@ -129,7 +127,7 @@ int entitytask_steptravel_run(Entity* e, float dtime, GameEnv* env)
     check_content(&cc, p, env);
     if (cc.type != CCT_NONE)
         return 0;
-    e->p1 = *p;
+    entity_set_p1(e, p, env);
     return 1;
 }
 

@@ -212,7 +212,7 @@ int travel_follow(Entity* e, TravelTask* t, GameEnv* env, V3i* target_p)
     CheckedContent cc;
     check_content(&cc, &p, env);
     if (cc.type == CCT_NONE) {
-        e->p1 = p;
+        entity_set_p1(e, &p, env);
         path->next_i++;
         if (path->next_i < path->length)
             return 1;

@@ -131,7 +131,8 @@ Entity* find_entity_by_uid(int uid, GameEnv* env)
 }
 
 // A destroyed entity becomes nobody's exploding wreck that removes itself when the animation ends.
-void entity_make_wreck(Entity* e)
+// A building's wreck holds only its corner cell.
+void entity_make_wreck(Entity* e, GameEnv* env)
 {
     e->type = ET_UNIT;
     e->health = 1.0;
@@ -147,6 +148,7 @@ void entity_make_wreck(Entity* e)
     entity_clear_tasks(e);
     entitytask_init_explode(&e->task);
     e->task_locked = true;
+    occupancy_update(env, e);
 }
 
 // Damages every entity within half a cell of the impact point hp (voxel space), in list order.
@@ -159,7 +161,7 @@ void projectile_hit(Projectile* pr, V3f* hp, GameEnv* env)
         e->health = (double)e->health - (double)pr->power / (double)e->durability;
         if (e->health <= 0) {
             sound_play_collection_pos("explode", 0.5, &e->pf);
-            entity_make_wreck(e);
+            entity_make_wreck(e, env);
         }
     }
 }
@@ -250,6 +252,12 @@ void entity_set_pos(Entity* e, V3i* p)
     } else {
         v3f_set_xyz(&e->pf, p->x, p->y, p->z);
     }
+}
+
+void entity_set_p1(Entity* e, V3i* p, GameEnv* env)
+{
+    e->p1 = *p;
+    occupancy_update(env, e);
 }
 
 void entity_start_steptravel(Entity* e, V3i* p)
@@ -343,11 +351,26 @@ void gameenv_init(GameEnv* env)
     voxeldata_init(&env->voxeldata);
     list_init(&env->entities);
     list_init(&env->projectiles);
+    occupancy_init(&env->occupancy);
+    env->scan_for_content = false;
+}
+
+void gameenv_add_entity(GameEnv* env, Entity* e)
+{
+    list_insert_head(&env->entities, e);
+    occupancy_insert(env, e);
+}
+
+void gameenv_remove_entity(GameEnv* env, Entity* e)
+{
+    occupancy_remove(env, e);
+    list_remove(e);
 }
 
 void gameenv_free(GameEnv* env)
 {
     voxeldata_free(&env->voxeldata);
+    occupancy_free(&env->occupancy);
     while (Entity* e = env->entities.lh_first) {
         list_remove(e);
         entity_clear_tasks(e);
@@ -367,7 +390,7 @@ void gameenv_run(GameEnv* env, float dtime)
         entity_run(e, dtime, env);
         Entity* next = e->entries.le_next;
         if (e->to_be_deleted) {
-            list_remove(e);
+            gameenv_remove_entity(env, e);
             entity_clear_tasks(e);
             std::free(e);
         }

@@ -4,6 +4,7 @@
 
 #include "entitytask.h"
 #include "list.h"
+#include "occupancy.h"
 #include "types.h"
 #include "voxel.h"
 
@@ -82,6 +83,10 @@ struct Entity {
     EntityTask task_queue[2];         // waiting tasks, the last one starts next; owned
     int task_queue_len;               // 0..2
     bool task_locked;                 // while true, the start operations ignore commands
+    // Kept by the world's occupancy index alone (occupancy.h).
+    Area occ_box;                     // the cells the index holds the entity in
+    u64 occ_order;                    // list-order stamp: larger is nearer the head
+    bool occ_indexed;                 // the index holds the entity
 };
 
 typedef ListHead<Entity> EntityList;
@@ -104,13 +109,19 @@ struct GameEnv {
     VoxelData voxeldata;         // the terrain
     EntityList entities;         // all units, buildings and wrecks; owns them
     ProjectileList projectiles;  // projectiles in flight; owns them
+    Occupancy occupancy;         // which entity holds each cell, kept with the entity list
+    bool scan_for_content;       // benchmarks and tests: content checks and the idle search for
+                                 // enemies walk the list instead
 };
 
 // Sets every field default and an empty task; the entity is not linked into any list.
 void entity_init(Entity* e);
 // Places the entity at cell p (p0 = p1 = p); a building's pf is the centre of its footprint.
-// Set type and building_size first.
+// Set type and building_size first, and place the entity before it joins a world (see
+// occupancy_invalidate for entities changed by hand afterwards).
 void entity_set_pos(Entity* e, V3i* p);
+// The unit starts entering the neighbouring cell p, which counts as its cell from now on.
+void entity_set_p1(Entity* e, V3i* p, GameEnv* env);
 // Replaces everything the entity does by one step into the neighbouring cell p (unless locked).
 void entity_start_steptravel(Entity* e, V3i* p);
 // Replaces everything the entity does by a travel to target (unless locked).
@@ -126,6 +137,10 @@ void entity_run(Entity* e, float dtime, GameEnv* env);
 
 // Empties the world (no terrain, no entities).
 void gameenv_init(GameEnv* env);
+// Links the entity at the head of the world's list: it becomes the first in list order.
+void gameenv_add_entity(GameEnv* env, Entity* e);
+// Unlinks the entity from the world's list; the caller still owns it.
+void gameenv_remove_entity(GameEnv* env, Entity* e);
 // Releases the terrain, every entity with its tasks and every projectile; both lists end empty.
 void gameenv_free(GameEnv* env);
 // One frame of the world: every entity in list order, then every projectile. dtime in seconds.

@@ -45,20 +45,10 @@ void check_content(CheckedContent* cc, V3i* p, GameEnv* env)
         cc->voxel = *v;
         return;
     }
-    for (Entity* e = env->entities.lh_first; e; e = e->entries.le_next) {
-        bool occupies;
-        if (e->type == ET_BUILDING) {
-            Area box = {e->p1.x, e->p1.y, e->p1.z,
-                        e->building_size.x, e->building_size.y, e->building_size.z};
-            occupies = area_contains(&box, p);
-        } else {
-            occupies = v3i_eq(&e->p1, p);
-        }
-        if (occupies) {
-            cc->type = CCT_ENTITY;
-            cc->entity = e;
-            return;
-        }
+    Entity* e = env->scan_for_content ? occupancy_first_scan(env, p) : occupancy_first(env, p);
+    if (e) {
+        cc->type = CCT_ENTITY;
+        cc->entity = e;
     }
 }
 

@@ -1,23 +1,32 @@
 // The route search: a greedy A* over the voxel grid with a loop budget.
+//
+// Which open cell is expanded next depends on the shape of the open red-black tree (on a tie in
+// f the tree's root wins), so the open set is still that tree, keyed by cell, with every insert
+// and removal the search has always made. Everything around it is bookkeeping that gives the
+// same answers faster: nodes come from an arena kept between searches, a table indexed by cell
+// finds a cell's node and whether it is closed, a binary heap ordered by (f, cell) finds the
+// first smallest f, and steps into filled cells or onto nothing are turned down before asking
+// is_connected. The scratch is the module's own and is reused by every search (the game plans
+// routes on one thread); only the returned route is allocated per search.
 #include "pathfind.h"
 
 #include <cstdlib>
-#include <new>
 
 #include "game.h"
+#include "materialtypes.h"
 #include "rbtree.h"
 
 namespace {
 
 // One explored cell; lives for one search.
 struct Node {
-    RbEntry<Node> rb_entry;  // membership in open_nodes or closed_nodes
+    RbEntry<Node> rb_entry;  // membership in the open tree (or, off the table, the closed one)
     V3i p;                   // the cell
     float h;                 // estimate from p to the goal
     float f;                 // g + h
     float g;                 // cost from the start along the best known route
     Node* parent;            // the node this one was reached from; null for the start
-    RbEntry<Node> prio_entry;  // while open: membership in the (f, cell) order used for selection
+    int heap_i;              // while open: place in the heap
 };
 
 // Cells ordered by z, then y, then x.
@@ -32,34 +41,239 @@ int nodecmp(const Node* e1, const Node* e2)
     return 0;
 }
 
-// Open nodes by f, equal f in cell order: the first element is the first smallest-f node in the
-// cell order, the node the selection rule picks unless the root of open_nodes shares its f.
-int priocmp(const Node* e1, const Node* e2)
-{
-    if (e1->f != e2->f)
-        return e1->f < e2->f ? -1 : 1;
-    return nodecmp(e1, e2);
-}
-
 typedef RbHead<Node> NodeTree;
 typedef RbTree<Node, &Node::rb_entry, nodecmp> NodeTreeOps;
-typedef RbTree<Node, &Node::prio_entry, priocmp> PrioOps;
 
-inline Node* NodeTree_RB_INSERT(NodeTree* t, Node* n) { return NodeTreeOps::insert(t, n); }
-inline Node* NodeTree_RB_REMOVE(NodeTree* t, Node* n) { return NodeTreeOps::remove(t, n); }
-inline Node* NodeTree_RB_FIND(NodeTree* t, Node* key) { return NodeTreeOps::find(t, key); }
-inline Node* NodeTree_RB_NEXT(Node* n) { return NodeTreeOps::next(n); }
-inline Node* NodeTree_RB_MINMAX(NodeTree* t, int val) { return NodeTreeOps::minmax(t, val); }
+// Nodes are handed out in blocks that stay put, so tree links and parents stay valid as the
+// arena grows.
+constexpr int NODE_BLOCK_SHIFT = 10;
+constexpr int NODE_BLOCK_SIZE = 1 << NODE_BLOCK_SHIFT;
+
+// An open node with its f and cell, so that the heap compares without following the pointer.
+struct HeapEntry {
+    float f;
+    V3i p;  // n's cell, for ties
+    Node* n;
+};
+
+constexpr u32 CELL_CLOSED = 0x80000000u;
+
+struct Scratch {
+    Node** blocks;      // node blocks; owned
+    int block_count;    // blocks allocated
+    int node_capacity;  // block_count * NODE_BLOCK_SIZE
+    int node_count;     // nodes handed out in this search
+    HeapEntry* heap;    // open nodes, a binary heap by (f, cell); node_capacity entries
+    int heap_count;
+    Node** closed;      // closed nodes in the order they were expanded; node_capacity entries
+    int closed_count;
+    u32* cells;         // per cell of `window`: 1 + arena index of its node, 0 for none, with
+                        // CELL_CLOSED once expanded; owned. Each search leaves it all zero again.
+    Area window;        // the map grown by one cell on every side
+    s32 step_offset[18];  // the index difference of each neighbour step in `window`
+    Area map;             // the voxel data's area that column_offset was made for
+    // The 3 x 3 columns around a cell, x then y from -1 to 1: the index difference in the voxel
+    // data to the column's cell two below the centre one, and, for each pattern of bits
+    // (bit j: the step to the column's cell at dz = j - 1 is not turned down at once), the
+    // matching bits of the neighbour table.
+    s32 column_offset[9];
+    u32 column_steps[9][8];
+};
+
+Scratch scratch;
+
+Node* node_at(u32 i)
+{
+    return &scratch.blocks[i >> NODE_BLOCK_SHIFT][i & (NODE_BLOCK_SIZE - 1)];
+}
+
+// One more block of nodes, with heap and closed list to match: false when out of memory.
+bool grow_nodes()
+{
+    Scratch& s = scratch;
+    int capacity = s.node_capacity + NODE_BLOCK_SIZE;
+    Node** blocks = (Node**)std::realloc(s.blocks, sizeof(Node*) * (s.block_count + 1));
+    if (!blocks)
+        return false;
+    s.blocks = blocks;
+    HeapEntry* heap = (HeapEntry*)std::realloc(s.heap, sizeof(HeapEntry) * capacity);
+    if (!heap)
+        return false;
+    s.heap = heap;
+    Node** closed = (Node**)std::realloc(s.closed, sizeof(Node*) * capacity);
+    if (!closed)
+        return false;
+    s.closed = closed;
+    Node* block = (Node*)std::malloc(sizeof(Node) * NODE_BLOCK_SIZE);
+    if (!block)
+        return false;
+    s.blocks[s.block_count++] = block;
+    s.node_capacity = capacity;
+    return true;
+}
+
+// A fresh node for cell p, or null when out of memory; *index receives its arena index.
+Node* new_node(const V3i* p, u32* index)
+{
+    if (scratch.node_count == scratch.node_capacity && !grow_nodes())
+        return nullptr;
+    *index = (u32)scratch.node_count++;
+    Node* n = node_at(*index);
+    n->p = *p;
+    return n;
+}
+
+bool area_eq(const Area* a, const Area* b)
+{
+    return a->x == b->x && a->y == b->y && a->z == b->z && a->w == b->w && a->h == b->h &&
+           a->d == b->d;
+}
+
+// Prepares the table for the map: false when out of memory.
+bool begin_search(const Area* map)
+{
+    Scratch& s = scratch;
+    Area w = {map->x - 1, map->y - 1, map->z - 1, map->w + 2, map->h + 2, map->d + 2};
+    if (!s.cells || !area_eq(&w, &s.window)) {
+        std::free(s.cells);
+        s.cells = (u32*)std::calloc((size_t)area_size(&w), sizeof(u32));
+        if (!s.cells)
+            return false;
+        s.window = w;
+        for (int i = 0; i < 18; i++) {
+            const V3i& dp = pathfind_neighbor_dps[i];
+            s.step_offset[i] = area_i_add_xyz(&w, 0, dp.x, dp.y, dp.z);
+        }
+    }
+    if (!area_eq(map, &s.map)) {
+        s.map = *map;
+        for (int c = 0; c < 9; c++) {
+            int dx = c / 3 - 1, dy = c % 3 - 1;
+            s.column_offset[c] = area_i_add_xyz(map, 0, dx, dy, -2);
+            for (int pattern = 0; pattern < 8; pattern++) {
+                s.column_steps[c][pattern] = 0;
+                for (int k = 0; k < 18; k++) {
+                    const V3i& dp = pathfind_neighbor_dps[k];
+                    if (dp.x == dx && dp.y == dy && (pattern >> (dp.z + 1) & 1))
+                        s.column_steps[c][pattern] |= 1u << k;
+                }
+            }
+        }
+    }
+    s.node_count = 0;
+    s.heap_count = 0;
+    s.closed_count = 0;
+    return true;
+}
+
+// Empties the table entries the search filled.
+void end_search()
+{
+    Scratch& s = scratch;
+    for (int i = 0; i < s.node_count; i++) {
+        Node* n = node_at((u32)i);
+        if (area_contains(&s.window, &n->p))
+            s.cells[area_index(&s.window, &n->p)] = 0;
+    }
+}
+
+// The table entry of cell p, or null when p lies off the table (only a search without ground
+// under its feet gets there).
+inline u32* cell_entry(const V3i* p)
+{
+    if (!area_contains(&scratch.window, p))
+        return nullptr;
+    return &scratch.cells[area_index(&scratch.window, p)];
+}
+
+// Whether p and every cell one step from it lie on the table.
+inline bool neighbours_on_table(const V3i* p)
+{
+    const Area& w = scratch.window;
+    return p->x > w.x && p->x < w.x + w.w - 1 && p->y > w.y && p->y < w.y + w.h - 1 &&
+           p->z > w.z && p->z < w.z + w.d - 1;
+}
+
+// Heap order: smaller f first, equal f in cell order, so the top is the first smallest-f node
+// in the order of the open tree.
+inline bool heap_less(const HeapEntry& a, const HeapEntry& b)
+{
+    if (a.f != b.f)
+        return a.f < b.f;
+    if (a.p.z != b.p.z)
+        return a.p.z < b.p.z;
+    if (a.p.y != b.p.y)
+        return a.p.y < b.p.y;
+    return a.p.x < b.p.x;
+}
+
+inline void heap_place(const HeapEntry& e, int i)
+{
+    scratch.heap[i] = e;
+    e.n->heap_i = i;
+}
+
+void heap_sift_up(HeapEntry e, int i)
+{
+    while (i > 0) {
+        int parent = (i - 1) / 2;
+        if (!heap_less(e, scratch.heap[parent]))
+            break;
+        heap_place(scratch.heap[parent], i);
+        i = parent;
+    }
+    heap_place(e, i);
+}
+
+void heap_sift_down(HeapEntry e, int i)
+{
+    int count = scratch.heap_count;
+    HeapEntry* heap = scratch.heap;
+    for (;;) {
+        int c = 2 * i + 1;
+        if (c >= count)
+            break;
+        if (c + 1 < count && heap_less(heap[c + 1], heap[c]))
+            c++;
+        if (!heap_less(heap[c], e))
+            break;
+        heap_place(heap[c], i);
+        i = c;
+    }
+    heap_place(e, i);
+}
+
+void heap_push(Node* n)
+{
+    heap_sift_up({n->f, n->p, n}, scratch.heap_count++);
+}
+
+// After n's f fell.
+void heap_lower(Node* n)
+{
+    heap_sift_up({n->f, n->p, n}, n->heap_i);
+}
+
+void heap_remove(Node* n)
+{
+    int i = n->heap_i;
+    HeapEntry last = scratch.heap[--scratch.heap_count];
+    if (last.n == n)
+        return;
+    if (i > 0 && heap_less(last, scratch.heap[(i - 1) / 2]))
+        heap_sift_up(last, i);
+    else
+        heap_sift_down(last, i);
+}
 
 float heuristic(V3i* from, V3i* to)
 {
     return 2 * v3i_distance(from, to);
 }
 
-float cost(V3i* from, V3i* to)
+float cost(const V3i* dp)
 {
-    return (float)(std::abs(to->x - from->x) + std::abs(to->y - from->y) +
-                   std::abs(to->z - from->z));
+    return (float)(std::abs(dp->x) + std::abs(dp->y) + std::abs(dp->z));
 }
 
 // Builds the route ending at n (without the start cell) into *result: 0, or -1 when out of memory.
@@ -82,14 +296,16 @@ int retrace_path(Path* result, Node* n)
     return 0;
 }
 
-// The node nearest p; among equally near ones the first in tree order; null for an empty tree.
-Node* get_closest_node(V3i* p, NodeTree* nodetree)
+// The closed node nearest p; among equally near ones the first in cell order (z, y, x); null
+// when nothing was expanded.
+Node* get_closest_node(V3i* p)
 {
     Node* best = nullptr;
     float best_d = 0;
-    for (Node* n = NodeTree_RB_MINMAX(nodetree, -1); n; n = NodeTree_RB_NEXT(n)) {
+    for (int i = 0; i < scratch.closed_count; i++) {
+        Node* n = scratch.closed[i];
         float d = v3i_distance(&n->p, p);
-        if (!best || d < best_d) {
+        if (!best || d < best_d || (d == best_d && nodecmp(n, best) < 0)) {
             best = n;
             best_d = d;
         }
@@ -97,26 +313,16 @@ Node* get_closest_node(V3i* p, NodeTree* nodetree)
     return best;
 }
 
-void free_nodetree(NodeTree* tree)
-{
-    Node* next;
-    for (Node* n = NodeTree_RB_MINMAX(tree, -1); n; n = next) {
-        next = NodeTree_RB_NEXT(n);
-        NodeTree_RB_REMOVE(tree, n);
-        delete n;
-    }
-}
-
-// The node to expand: the smallest f; on a tie the root of open_nodes if it is among the
+// The node to expand: the smallest f; on a tie the root of the open tree if it is among the
 // smallest, else the first smallest in cell order.
-Node* select_open_node(NodeTree* open_nodes, RbHead<Node>* prio)
+Node* select_open_node(NodeTree* open_nodes)
 {
-    Node* first = PrioOps::minmax(prio, -1);
+    Node* first = scratch.heap[0].n;
     Node* root = open_nodes->rbh_root;
     return root->f == first->f ? root : first;
 }
 
-bool is_additional_blocked(V3i* q, V3i* blocked, int count)
+bool is_additional_blocked(const V3i* q, V3i* blocked, int count)
 {
     for (int i = 0; i < count; i++)
         if (v3i_eq(q, &blocked[i]))
@@ -124,69 +330,162 @@ bool is_additional_blocked(V3i* q, V3i* blocked, int count)
     return false;
 }
 
-// The search proper; the caller releases the trees.
-int astar_search(NodeTree* open_nodes, NodeTree* closed_nodes, Path* result, V3i* from, V3i* to,
-                 GameEnv* env, int graphflags, int max_loops, V3i* additional_blocked,
-                 int additional_blocked_count, float wanted_distance)
+// The material of cell p, 0 off the map.
+inline u8 material_at(const VoxelData* vd, const V3i* p)
 {
-    RbHead<Node> prio = {nullptr};
-    Node* start = new (std::nothrow) Node;
+    if (!area_contains(&vd->area, p))
+        return 0;
+    return vd->data[area_index(&vd->area, p)].material;
+}
+
+// Whether p lies so far inside the map that every neighbour and the cell below it do too.
+inline bool neighbours_on_map(const VoxelData* vd, const V3i* p)
+{
+    const Area& a = vd->area;
+    return vd->data && p->x > a.x && p->x < a.x + a.w - 1 && p->y > a.y && p->y < a.y + a.h - 1 &&
+           p->z > a.z + 1 && p->z < a.z + a.d - 1;
+}
+
+// Whether a step into a cell of material m, above a cell of material m_below, is turned down
+// at once: is_connected never lets a unit into a filled cell (material above air), nor, without
+// GF_NO_GROUND, onto an empty cell. Most neighbours end here.
+inline bool step_refused(u8 m, u8 m_below, int graphflags)
+{
+    return (m > MATERIAL_AIR) | (!(graphflags & GF_NO_GROUND) & (m_below <= MATERIAL_AIR));
+}
+
+// One bit per entry of pathfind_neighbor_dps: the neighbours of p that step_refused does not
+// turn down.
+u32 step_candidates(const VoxelData* vd, const V3i* p, int graphflags)
+{
+    u32 bits = 0;
+    if (!vd->data)
+        return (1u << 18) - 1;
+    if (neighbours_on_map(vd, p)) {
+        // Each neighbouring column holds the cells at dz = -2..1 next to each other: from
+        // which are empty follows which of the column's steps survive.
+        const Voxel* v = &vd->data[area_index(&vd->area, p)];
+        u32 no_ground = graphflags & GF_NO_GROUND ? 7 : 0;
+        for (int c = 0; c < 9; c++) {
+            const Voxel* col = v + scratch.column_offset[c];
+            u32 empty = (u32)(col[0].material <= MATERIAL_AIR) |
+                        (u32)(col[1].material <= MATERIAL_AIR) << 1 |
+                        (u32)(col[2].material <= MATERIAL_AIR) << 2 |
+                        (u32)(col[3].material <= MATERIAL_AIR) << 3;
+            bits |= scratch.column_steps[c][(empty >> 1) & (no_ground | ~empty) & 7];
+        }
+        return bits;
+    }
+    for (int k = 0; k < 18; k++) {
+        V3i q, below;
+        v3i_set_add(&q, p, &pathfind_neighbor_dps[k]);
+        below = {q.x, q.y, q.z - 1};
+        bits |= (u32)!step_refused(material_at(vd, &q), material_at(vd, &below), graphflags) << k;
+    }
+    return bits;
+}
+
+// Whether a unit may step from a to its neighbour b; every step the search takes asks here.
+inline bool can_step(V3i* a, V3i* b, GameEnv* env, int graphflags)
+{
+    return is_connected(a, b, env, graphflags);
+}
+
+// The search proper, on freshly prepared scratch.
+int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags, int max_loops,
+                 V3i* additional_blocked, int additional_blocked_count, float wanted_distance)
+{
+    NodeTree open_nodes = {nullptr};
+    NodeTree closed_off_table = {nullptr};  // closed cells the table does not cover
+
+    u32 start_i;
+    Node* start = new_node(from, &start_i);
     if (!start)
         return 0;
-    start->p = *from;
     start->h = heuristic(from, to);
     start->f = start->h;
     start->g = 0;
     start->parent = nullptr;
-    NodeTree_RB_INSERT(open_nodes, start);
-    PrioOps::insert(&prio, start);
+    NodeTreeOps::insert(&open_nodes, start);
+    heap_push(start);
+    if (u32* c = cell_entry(from))
+        *c = start_i + 1;
 
     for (int loops = 0;;) {
-        if (open_nodes->rbh_root == nullptr)
+        if (open_nodes.rbh_root == nullptr)
             break;
         if (++loops > max_loops)
             break;
-        Node* n = select_open_node(open_nodes, &prio);
+        Node* n = select_open_node(&open_nodes);
         // A route that cannot be stored counts as no route.
         if (v3i_eq(&n->p, to))
             return retrace_path(result, n) == 0 ? 1 : 0;
         if (wanted_distance >= 1.0 && wanted_distance >= v3i_distance(&n->p, to))
             return retrace_path(result, n) == 0 ? 1 : 0;
-        NodeTree_RB_REMOVE(open_nodes, n);
-        PrioOps::remove(&prio, n);
-        NodeTree_RB_INSERT(closed_nodes, n);
+        NodeTreeOps::remove(&open_nodes, n);
+        heap_remove(n);
+        scratch.closed[scratch.closed_count++] = n;
+        if (u32* e = cell_entry(&n->p))
+            *e |= CELL_CLOSED;
+        else
+            NodeTreeOps::insert(&closed_off_table, n);
 
-        for (const V3i& dp : pathfind_neighbor_dps) {
-            Node key;
-            v3i_set_add(&key.p, &n->p, &dp);
-            if (!is_connected(&n->p, &key.p, env, graphflags))
-                continue;
-            if (NodeTree_RB_FIND(closed_nodes, &key))
-                continue;
-            if (is_additional_blocked(&key.p, additional_blocked, additional_blocked_count))
-                continue;
-            float g = n->g + cost(&n->p, &key.p);
-            Node* m = NodeTree_RB_FIND(open_nodes, &key);
-            if (!m) {
-                m = new (std::nothrow) Node;
-                if (!m)
-                    return 0;
-                m->p = key.p;
-                NodeTree_RB_INSERT(open_nodes, m);
-            } else if (g < m->g) {
-                PrioOps::remove(&prio, m);
+        // The tests that turn a neighbour down ask nothing but the world and this search's
+        // state, so their order is free: cheapest first, is_connected last. Away from the
+        // table's edge every neighbour's entry is a fixed distance away.
+        u32* n_entry = neighbours_on_table(&n->p) ? cell_entry(&n->p) : nullptr;
+        for (u32 todo = step_candidates(&env->voxeldata, &n->p, graphflags); todo;
+             todo &= todo - 1) {
+            int k = __builtin_ctz(todo);
+            const V3i& dp = pathfind_neighbor_dps[k];
+            V3i q;
+            v3i_set_add(&q, &n->p, &dp);
+            u32* entry = n_entry ? n_entry + scratch.step_offset[k] : cell_entry(&q);
+            Node* m = nullptr;
+            if (entry) {
+                if (*entry & CELL_CLOSED)
+                    continue;
+                if (*entry)
+                    m = node_at(*entry - 1);
             } else {
+                Node key;
+                key.p = q;
+                if (NodeTreeOps::find(&closed_off_table, &key))
+                    continue;
+                m = NodeTreeOps::find(&open_nodes, &key);
+            }
+            float g = n->g + cost(&dp);
+            // An open cell reached no cheaper than before is left alone whatever the step.
+            if (m && !(g < m->g))
+                continue;
+            if (is_additional_blocked(&q, additional_blocked, additional_blocked_count))
+                continue;
+            if (!can_step(&n->p, &q, env, graphflags))
+                continue;
+            if (m) {
+                // Same cell, same goal: h is unchanged, and f only falls.
+                m->parent = n;
+                m->g = g;
+                m->f = g + m->h;
+                heap_lower(m);
                 continue;
             }
+            u32 m_i;
+            m = new_node(&q, &m_i);
+            if (!m)
+                return 0;
             m->parent = n;
             m->g = g;
-            m->h = heuristic(&m->p, to);
+            m->h = heuristic(&q, to);
             m->f = g + m->h;
-            PrioOps::insert(&prio, m);
+            NodeTreeOps::insert(&open_nodes, m);
+            heap_push(m);
+            if (entry)
+                *entry = m_i + 1;
         }
     }
 
-    Node* closest = get_closest_node(to, closed_nodes);
+    Node* closest = get_closest_node(to);
     if (!closest) {
         path_free(result);
         return 0;
@@ -203,12 +502,10 @@ int pathfind_astar(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflag
 {
     if (v3i_eq(from, to))
         return 0;
-    NodeTree open_nodes = {nullptr};
-    NodeTree closed_nodes = {nullptr};
-    int ret = astar_search(&open_nodes, &closed_nodes, result, from, to, env, graphflags,
-                           max_loops, additional_blocked, additional_blocked_count,
-                           wanted_distance);
-    free_nodetree(&open_nodes);
-    free_nodetree(&closed_nodes);
+    if (!begin_search(&env->voxeldata.area))
+        return 0;
+    int ret = astar_search(result, from, to, env, graphflags, max_loops, additional_blocked,
+                           additional_blocked_count, wanted_distance);
+    end_search();
     return ret;
 }
