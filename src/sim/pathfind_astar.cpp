@@ -10,6 +10,7 @@
 // routes on one thread); only the returned route is allocated per search.
 #include "pathfind.h"
 
+#include <cmath>
 #include <cstdlib>
 
 #include "game.h"
@@ -21,6 +22,7 @@ namespace {
 // One explored cell; lives for one search.
 struct Node {
     RbEntry<Node> rb_entry;  // membership in the open tree (or, off the table, the closed one)
+    u64 key;                 // the cell as one number in cell order (see cell_key)
     V3i p;                   // the cell
     float h;                 // estimate from p to the goal
     float f;                 // g + h
@@ -41,8 +43,36 @@ int nodecmp(const Node* e1, const Node* e2)
     return 0;
 }
 
+// A search reaches no cell more than max_loops steps from its start along any axis, so below this
+// budget a cell's offset from the start fits in KEY_BITS bits per axis, and one integer holding
+// the offsets z, y, x from the most significant bits down orders cells exactly as nodecmp does.
+constexpr int KEY_BITS = 21;
+constexpr s32 KEY_BIAS = 1 << (KEY_BITS - 1);
+constexpr int KEYED_MAX_LOOPS = KEY_BIAS - 1;
+
+inline u64 cell_key(const V3i* p, const V3i* start)
+{
+    return (u64)(u32)(p->z - start->z + KEY_BIAS) << (2 * KEY_BITS) |
+           (u64)(u32)(p->y - start->y + KEY_BIAS) << KEY_BITS | (u32)(p->x - start->x + KEY_BIAS);
+}
+
+int nodecmp_key(const Node* e1, const Node* e2)
+{
+    return e1->key < e2->key ? -1 : e1->key != e2->key;
+}
+
 typedef RbHead<Node> NodeTree;
-typedef RbTree<Node, &Node::rb_entry, nodecmp> NodeTreeOps;
+// Keyed searches compare cells by key, larger budgets by coordinates.
+template <bool keyed>
+struct NodeTreeFor {
+    typedef RbTree<Node, &Node::rb_entry, nodecmp_key> Ops;
+};
+template <>
+struct NodeTreeFor<false> {
+    typedef RbTree<Node, &Node::rb_entry, nodecmp> Ops;
+};
+template <bool keyed>
+using NodeTreeOps = typename NodeTreeFor<keyed>::Ops;
 
 // Nodes are handed out in blocks that stay put, so tree links and parents stay valid as the
 // arena grows.
@@ -52,7 +82,7 @@ constexpr int NODE_BLOCK_SIZE = 1 << NODE_BLOCK_SHIFT;
 // An open node with its f and cell, so that the heap compares without following the pointer.
 struct HeapEntry {
     float f;
-    V3i p;  // n's cell, for ties
+    u64 key;  // n's key, for ties (keyed searches only)
     Node* n;
 };
 
@@ -196,15 +226,12 @@ inline bool neighbours_on_table(const V3i* p)
 
 // Heap order: smaller f first, equal f in cell order, so the top is the first smallest-f node
 // in the order of the open tree.
+template <bool keyed>
 inline bool heap_less(const HeapEntry& a, const HeapEntry& b)
 {
     if (a.f != b.f)
         return a.f < b.f;
-    if (a.p.z != b.p.z)
-        return a.p.z < b.p.z;
-    if (a.p.y != b.p.y)
-        return a.p.y < b.p.y;
-    return a.p.x < b.p.x;
+    return keyed ? a.key < b.key : nodecmp(a.n, b.n) < 0;
 }
 
 inline void heap_place(const HeapEntry& e, int i)
@@ -213,11 +240,12 @@ inline void heap_place(const HeapEntry& e, int i)
     e.n->heap_i = i;
 }
 
+template <bool keyed>
 void heap_sift_up(HeapEntry e, int i)
 {
     while (i > 0) {
         int parent = (i - 1) / 2;
-        if (!heap_less(e, scratch.heap[parent]))
+        if (!heap_less<keyed>(e, scratch.heap[parent]))
             break;
         heap_place(scratch.heap[parent], i);
         i = parent;
@@ -225,6 +253,7 @@ void heap_sift_up(HeapEntry e, int i)
     heap_place(e, i);
 }
 
+template <bool keyed>
 void heap_sift_down(HeapEntry e, int i)
 {
     int count = scratch.heap_count;
@@ -233,9 +262,9 @@ void heap_sift_down(HeapEntry e, int i)
         int c = 2 * i + 1;
         if (c >= count)
             break;
-        if (c + 1 < count && heap_less(heap[c + 1], heap[c]))
+        if (c + 1 < count && heap_less<keyed>(heap[c + 1], heap[c]))
             c++;
-        if (!heap_less(heap[c], e))
+        if (!heap_less<keyed>(heap[c], e))
             break;
         heap_place(heap[c], i);
         i = c;
@@ -243,32 +272,52 @@ void heap_sift_down(HeapEntry e, int i)
     heap_place(e, i);
 }
 
+template <bool keyed>
 void heap_push(Node* n)
 {
-    heap_sift_up({n->f, n->p, n}, scratch.heap_count++);
+    heap_sift_up<keyed>({n->f, n->key, n}, scratch.heap_count++);
 }
 
 // After n's f fell.
+template <bool keyed>
 void heap_lower(Node* n)
 {
-    heap_sift_up({n->f, n->p, n}, n->heap_i);
+    heap_sift_up<keyed>({n->f, n->key, n}, n->heap_i);
 }
 
+template <bool keyed>
 void heap_remove(Node* n)
 {
     int i = n->heap_i;
     HeapEntry last = scratch.heap[--scratch.heap_count];
     if (last.n == n)
         return;
-    if (i > 0 && heap_less(last, scratch.heap[(i - 1) / 2]))
-        heap_sift_up(last, i);
+    if (i > 0 && heap_less<keyed>(last, scratch.heap[(i - 1) / 2]))
+        heap_sift_up<keyed>(last, i);
     else
-        heap_sift_down(last, i);
+        heap_sift_down<keyed>(last, i);
 }
 
-float heuristic(V3i* from, V3i* to)
+// sqrt of every squared distance within a map's reach, computed as v3i_distance computes it.
+constexpr int ROOT_TABLE_SIZE = 1 << 14;
+struct RootTable {
+    float root[ROOT_TABLE_SIZE];
+    RootTable()
+    {
+        for (int i = 0; i < ROOT_TABLE_SIZE; i++)
+            root[i] = std::sqrt((float)i);
+    }
+};
+const RootTable root_table;
+
+// 2 * v3i_distance(from, to), the same float, looked up for the usual distances.
+inline float heuristic(const V3i* from, const V3i* to)
 {
-    return 2 * v3i_distance(from, to);
+    s32 dx = from->x - to->x, dy = from->y - to->y, dz = from->z - to->z;
+    s32 sq = dx * dx + dy * dy + dz * dz;
+    if ((u32)sq < (u32)ROOT_TABLE_SIZE)
+        return 2 * root_table.root[sq];
+    return 2 * std::sqrt((float)sq);
 }
 
 float cost(const V3i* dp)
@@ -385,13 +434,15 @@ u32 step_candidates(const VoxelData* vd, const V3i* p, int graphflags)
     return bits;
 }
 
-// Whether a unit may step from a to its neighbour b; every step the search takes asks here.
+// Whether a unit may step from a to its neighbour b, which step_candidates let through (so b is
+// empty); every step the search takes asks here.
 inline bool can_step(V3i* a, V3i* b, GameEnv* env, int graphflags)
 {
-    return is_connected(a, b, env, graphflags);
+    return is_connected_empty_neighbor(a, b, &env->voxeldata, env, graphflags);
 }
 
-// The search proper, on freshly prepared scratch.
+// The search proper, on freshly prepared scratch; keyed when max_loops <= KEYED_MAX_LOOPS.
+template <bool keyed>
 int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags, int max_loops,
                  V3i* additional_blocked, int additional_blocked_count, float wanted_distance)
 {
@@ -402,12 +453,13 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
     Node* start = new_node(from, &start_i);
     if (!start)
         return 0;
+    start->key = cell_key(from, from);
     start->h = heuristic(from, to);
     start->f = start->h;
     start->g = 0;
     start->parent = nullptr;
-    NodeTreeOps::insert(&open_nodes, start);
-    heap_push(start);
+    NodeTreeOps<keyed>::insert(&open_nodes, start);
+    heap_push<keyed>(start);
     if (u32* c = cell_entry(from))
         *c = start_i + 1;
 
@@ -422,13 +474,13 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
             return retrace_path(result, n) == 0 ? 1 : 0;
         if (wanted_distance >= 1.0 && wanted_distance >= v3i_distance(&n->p, to))
             return retrace_path(result, n) == 0 ? 1 : 0;
-        NodeTreeOps::remove(&open_nodes, n);
-        heap_remove(n);
+        NodeTreeOps<keyed>::remove(&open_nodes, n);
+        heap_remove<keyed>(n);
         scratch.closed[scratch.closed_count++] = n;
         if (u32* e = cell_entry(&n->p))
             *e |= CELL_CLOSED;
         else
-            NodeTreeOps::insert(&closed_off_table, n);
+            NodeTreeOps<keyed>::insert(&closed_off_table, n);
 
         // The tests that turn a neighbour down ask nothing but the world and this search's
         // state, so their order is free: cheapest first, is_connected last. Away from the
@@ -450,9 +502,10 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
             } else {
                 Node key;
                 key.p = q;
-                if (NodeTreeOps::find(&closed_off_table, &key))
+                key.key = cell_key(&q, from);
+                if (NodeTreeOps<keyed>::find(&closed_off_table, &key))
                     continue;
-                m = NodeTreeOps::find(&open_nodes, &key);
+                m = NodeTreeOps<keyed>::find(&open_nodes, &key);
             }
             float g = n->g + cost(&dp);
             // An open cell reached no cheaper than before is left alone whatever the step.
@@ -467,19 +520,20 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
                 m->parent = n;
                 m->g = g;
                 m->f = g + m->h;
-                heap_lower(m);
+                heap_lower<keyed>(m);
                 continue;
             }
             u32 m_i;
             m = new_node(&q, &m_i);
             if (!m)
                 return 0;
+            m->key = cell_key(&q, from);
             m->parent = n;
             m->g = g;
             m->h = heuristic(&q, to);
             m->f = g + m->h;
-            NodeTreeOps::insert(&open_nodes, m);
-            heap_push(m);
+            NodeTreeOps<keyed>::insert(&open_nodes, m);
+            heap_push<keyed>(m);
             if (entry)
                 *entry = m_i + 1;
         }
@@ -504,8 +558,12 @@ int pathfind_astar(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflag
         return 0;
     if (!begin_search(&env->voxeldata.area))
         return 0;
-    int ret = astar_search(result, from, to, env, graphflags, max_loops, additional_blocked,
-                           additional_blocked_count, wanted_distance);
+    int ret = max_loops <= KEYED_MAX_LOOPS
+                  ? astar_search<true>(result, from, to, env, graphflags, max_loops,
+                                       additional_blocked, additional_blocked_count, wanted_distance)
+                  : astar_search<false>(result, from, to, env, graphflags, max_loops,
+                                        additional_blocked, additional_blocked_count,
+                                        wanted_distance);
     end_search();
     return ret;
 }
