@@ -54,8 +54,37 @@ void check_content(CheckedContent* cc, V3i* p, GameEnv* env)
 
 bool is_connected(V3i* from, V3i* to, GameEnv* env, int flags)
 {
-    // Every test is a plain question about the world, so their order does not change the answer.
-    if (!check_is_empty(&env->voxeldata, to) || !check_is_neighbor(from, to))
+    VoxelData* vd = &env->voxeldata;
+    if (!(flags & (GF_WALK | GF_ON_WATER | GF_NO_GROUND)))
         return false;
-    return is_connected_empty_neighbor(from, to, &env->voxeldata, env, flags);
+    if (!check_is_empty(vd, to))
+        return false;
+    if (!check_is_neighbor(from, to))
+        return false;
+    if (flags & GF_ENTITIES_BLOCK) {
+        CheckedContent cc;
+        check_content(&cc, to, env);
+        if (cc.type == CCT_ENTITY)
+            return false;
+    }
+    V3i below = {to->x, to->y, to->z - 1};
+    u8 m = voxeldata_get_material(vd, &below);
+    if (!(flags & GF_NO_GROUND) && (check_empty_material(m) || m == MATERIAL_TREE))
+        return false;
+    if (!(flags & GF_ON_WATER) && m == MATERIAL_WATER)
+        return false;
+    int dz = to->z - from->z;
+    bool horizontal = to->x != from->x || to->y != from->y;
+    if (dz == 1 && horizontal) {
+        // Climbing across a corner needs the cell above the start free.
+        V3i above_from = {from->x, from->y, from->z + 1};
+        if (!check_is_empty(vd, &above_from))
+            return false;
+    } else if (dz == -1 && horizontal) {
+        // Descending across a corner needs the cell above the destination free.
+        V3i above_to = {to->x, to->y, from->z};
+        if (!check_is_empty(vd, &above_to))
+            return false;
+    }
+    return true;
 }

@@ -3,7 +3,6 @@
 
 #include <cstdlib>
 
-#include "materialtypes.h"
 #include "types.h"
 #include "voxel.h"
 
@@ -65,41 +64,6 @@ void check_content(CheckedContent* cc, V3i* p, GameEnv* env);
 
 // True when a unit with these movement flags can step from `from` into the neighbouring cell `to`.
 bool is_connected(V3i* from, V3i* to, GameEnv* env, int flags);
-
-// is_connected for a step already known to lead into an empty cell (material nothing, outside or
-// air) one step from `from`, which is what the route search knows of every step it weighs; vd is
-// env's voxel data. Inline so that the search's inner loop does not leave for the rest.
-inline bool is_connected_empty_neighbor(V3i* from, V3i* to, const VoxelData* vd, GameEnv* env,
-                                        int flags)
-{
-    if (!(flags & (GF_WALK | GF_ON_WATER | GF_NO_GROUND)))
-        return false;
-    if (flags & GF_ENTITIES_BLOCK) {
-        CheckedContent cc;
-        check_content(&cc, to, env);
-        if (cc.type == CCT_ENTITY)
-            return false;
-    }
-    V3i below = {to->x, to->y, to->z - 1};
-    u8 m = voxeldata_get_material(vd, &below);
-    if (!(flags & GF_NO_GROUND) && (m <= MATERIAL_AIR || m == MATERIAL_TREE))
-        return false;
-    if (!(flags & GF_ON_WATER) && m == MATERIAL_WATER)
-        return false;
-    int dz = to->z - from->z;
-    bool horizontal = to->x != from->x || to->y != from->y;
-    if (dz == 1 && horizontal) {
-        // Climbing across a corner needs the cell above the start free.
-        V3i above_from = {from->x, from->y, from->z + 1};
-        return voxeldata_get_material(vd, &above_from) <= MATERIAL_AIR;
-    }
-    if (dz == -1 && horizontal) {
-        // Descending across a corner needs the cell above the destination free.
-        V3i above_to = {to->x, to->y, from->z};
-        return voxeldata_get_material(vd, &above_to) <= MATERIAL_AIR;
-    }
-    return true;
-}
 
 // Searches a route from `from` towards `to` into *result, expanding at most max_loops cells and
 // never stepping into the additional_blocked cells. Stops early within wanted_distance of the goal

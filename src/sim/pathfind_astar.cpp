@@ -5,12 +5,12 @@
 // and removal the search has always made. Everything around it is bookkeeping that gives the
 // same answers faster: nodes come from an arena kept between searches, a table indexed by cell
 // finds a cell's node and whether it is closed, a binary heap ordered by (f, cell) finds the
-// first smallest f, and steps into filled cells or onto nothing are turned down before asking
-// is_connected. The scratch is the module's own and is reused by every search (the game plans
+// first smallest f, cells compare as one integer, and which neighbours is_connected would let a
+// unit step to is read from the neighbouring columns at once (only whether an entity holds a
+// cell is asked per step). The scratch is the module's own and is reused by every search (the game plans
 // routes on one thread); only the returned route is allocated per search.
 #include "pathfind.h"
 
-#include <cmath>
 #include <cstdlib>
 
 #include "game.h"
@@ -108,9 +108,13 @@ struct Scratch {
     // matching bits of the neighbour table.
     s32 column_offset[9];
     u32 column_steps[9][8];
+    // Per material: whether a unit with the movement flags of ground_for may step onto a cell of
+    // it (what is_connected asks of the cell below the destination).
+    u8 ground_ok[256];
+    int ground_for;  // 1 + the flags ground_ok was made for; 0 before the first search
 };
 
-Scratch scratch;
+Scratch scratch = {};
 
 Node* node_at(u32 i)
 {
@@ -298,26 +302,9 @@ void heap_remove(Node* n)
         heap_sift_down<keyed>(last, i);
 }
 
-// sqrt of every squared distance within a map's reach, computed as v3i_distance computes it.
-constexpr int ROOT_TABLE_SIZE = 1 << 14;
-struct RootTable {
-    float root[ROOT_TABLE_SIZE];
-    RootTable()
-    {
-        for (int i = 0; i < ROOT_TABLE_SIZE; i++)
-            root[i] = std::sqrt((float)i);
-    }
-};
-const RootTable root_table;
-
-// 2 * v3i_distance(from, to), the same float, looked up for the usual distances.
-inline float heuristic(const V3i* from, const V3i* to)
+float heuristic(const V3i* from, const V3i* to)
 {
-    s32 dx = from->x - to->x, dy = from->y - to->y, dz = from->z - to->z;
-    s32 sq = dx * dx + dy * dy + dz * dz;
-    if ((u32)sq < (u32)ROOT_TABLE_SIZE)
-        return 2 * root_table.root[sq];
-    return 2 * std::sqrt((float)sq);
+    return 2 * v3i_distance(from, to);
 }
 
 float cost(const V3i* dp)
@@ -379,14 +366,6 @@ bool is_additional_blocked(const V3i* q, V3i* blocked, int count)
     return false;
 }
 
-// The material of cell p, 0 off the map.
-inline u8 material_at(const VoxelData* vd, const V3i* p)
-{
-    if (!area_contains(&vd->area, p))
-        return 0;
-    return vd->data[area_index(&vd->area, p)].material;
-}
-
 // Whether p lies so far inside the map that every neighbour and the cell below it do too.
 inline bool neighbours_on_map(const VoxelData* vd, const V3i* p)
 {
@@ -395,50 +374,66 @@ inline bool neighbours_on_map(const VoxelData* vd, const V3i* p)
            p->z > a.z + 1 && p->z < a.z + a.d - 1;
 }
 
-// Whether a step into a cell of material m, above a cell of material m_below, is turned down
-// at once: is_connected never lets a unit into a filled cell (material above air), nor, without
-// GF_NO_GROUND, onto an empty cell. Most neighbours end here.
-inline bool step_refused(u8 m, u8 m_below, int graphflags)
+// Fills scratch.ground_ok for the movement flags: without GF_NO_GROUND a unit needs ground
+// below (not empty, not a tree), and without GF_ON_WATER that ground must not be water.
+void prepare_ground(int graphflags)
 {
-    return (m > MATERIAL_AIR) | (!(graphflags & GF_NO_GROUND) & (m_below <= MATERIAL_AIR));
+    int flags = graphflags & (GF_ON_WATER | GF_NO_GROUND);
+    if (scratch.ground_for == flags + 1)
+        return;
+    for (int m = 0; m < 256; m++) {
+        bool ground = m > MATERIAL_AIR && m != MATERIAL_TREE;
+        scratch.ground_ok[m] = ((flags & GF_NO_GROUND) || ground) &&
+                               ((flags & GF_ON_WATER) || m != MATERIAL_WATER);
+    }
+    scratch.ground_for = flags + 1;
 }
 
-// One bit per entry of pathfind_neighbor_dps: the neighbours of p that step_refused does not
-// turn down.
-u32 step_candidates(const VoxelData* vd, const V3i* p, int graphflags)
+// One bit per entry of pathfind_neighbor_dps: the neighbours of p that is_connected lets a
+// unit with these flags step to, leaving out only the question whether an entity holds the
+// cell (GF_ENTITIES_BLOCK), which the caller asks.
+u32 step_candidates(GameEnv* env, V3i* p, int graphflags)
 {
-    u32 bits = 0;
-    if (!vd->data)
-        return (1u << 18) - 1;
+    const VoxelData* vd = &env->voxeldata;
+    if (!(graphflags & (GF_WALK | GF_ON_WATER | GF_NO_GROUND)))
+        return 0;
     if (neighbours_on_map(vd, p)) {
-        // Each neighbouring column holds the cells at dz = -2..1 next to each other: from
-        // which are empty follows which of the column's steps survive.
+        // Each neighbouring column holds the cells at dz = -2..1 next to each other, which is
+        // all that a step into the column asks: the destination empty, the cell below it ground
+        // to stand on, and across a corner the cell at the start's height (going down) or the
+        // one above the start (going up) empty.
         const Voxel* v = &vd->data[area_index(&vd->area, p)];
-        u32 no_ground = graphflags & GF_NO_GROUND ? 7 : 0;
+        const u8* ground_ok = scratch.ground_ok;
+        u32 above_free = v[1].material <= MATERIAL_AIR;
+        u32 bits = 0;
         for (int c = 0; c < 9; c++) {
             const Voxel* col = v + scratch.column_offset[c];
-            u32 empty = (u32)(col[0].material <= MATERIAL_AIR) |
-                        (u32)(col[1].material <= MATERIAL_AIR) << 1 |
-                        (u32)(col[2].material <= MATERIAL_AIR) << 2 |
-                        (u32)(col[3].material <= MATERIAL_AIR) << 3;
-            bits |= scratch.column_steps[c][(empty >> 1) & (no_ground | ~empty) & 7];
+            u32 m0 = col[0].material, m1 = col[1].material, m2 = col[2].material,
+                m3 = col[3].material;
+            u32 e1 = m1 <= MATERIAL_AIR, e2 = m2 <= MATERIAL_AIR, e3 = m3 <= MATERIAL_AIR;
+            u32 corner_down = c == 4 ? 1 : e2, corner_up = c == 4 ? 1 : above_free;
+            u32 down = e1 & ground_ok[m0] & corner_down;
+            u32 level = e2 & ground_ok[m1];
+            u32 up = e3 & ground_ok[m2] & corner_up;
+            bits |= scratch.column_steps[c][down | level << 1 | up << 2];
         }
         return bits;
     }
+    u32 bits = 0;
     for (int k = 0; k < 18; k++) {
-        V3i q, below;
+        V3i q;
         v3i_set_add(&q, p, &pathfind_neighbor_dps[k]);
-        below = {q.x, q.y, q.z - 1};
-        bits |= (u32)!step_refused(material_at(vd, &q), material_at(vd, &below), graphflags) << k;
+        bits |= (u32)is_connected(p, &q, env, graphflags & ~GF_ENTITIES_BLOCK) << k;
     }
     return bits;
 }
 
-// Whether a unit may step from a to its neighbour b, which step_candidates let through (so b is
-// empty); every step the search takes asks here.
-inline bool can_step(V3i* a, V3i* b, GameEnv* env, int graphflags)
+// Whether an entity holds cell q (which step_candidates found empty).
+inline bool entity_in(V3i* q, GameEnv* env)
 {
-    return is_connected_empty_neighbor(a, b, &env->voxeldata, env, graphflags);
+    CheckedContent cc;
+    check_content(&cc, q, env);
+    return cc.type == CCT_ENTITY;
 }
 
 // The search proper, on freshly prepared scratch; keyed when max_loops <= KEYED_MAX_LOOPS.
@@ -486,7 +481,7 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
         // state, so their order is free: cheapest first, is_connected last. Away from the
         // table's edge every neighbour's entry is a fixed distance away.
         u32* n_entry = neighbours_on_table(&n->p) ? cell_entry(&n->p) : nullptr;
-        for (u32 todo = step_candidates(&env->voxeldata, &n->p, graphflags); todo;
+        for (u32 todo = step_candidates(env, &n->p, graphflags); todo;
              todo &= todo - 1) {
             int k = __builtin_ctz(todo);
             const V3i& dp = pathfind_neighbor_dps[k];
@@ -513,7 +508,7 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
                 continue;
             if (is_additional_blocked(&q, additional_blocked, additional_blocked_count))
                 continue;
-            if (!can_step(&n->p, &q, env, graphflags))
+            if ((graphflags & GF_ENTITIES_BLOCK) && entity_in(&q, env))
                 continue;
             if (m) {
                 // Same cell, same goal: h is unchanged, and f only falls.
@@ -558,6 +553,7 @@ int pathfind_astar(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflag
         return 0;
     if (!begin_search(&env->voxeldata.area))
         return 0;
+    prepare_ground(graphflags);
     int ret = max_loops <= KEYED_MAX_LOOPS
                   ? astar_search<true>(result, from, to, env, graphflags, max_loops,
                                        additional_blocked, additional_blocked_count, wanted_distance)
