@@ -12,6 +12,7 @@
 #include "pathfind.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "game.h"
 #include "materialtypes.h"
@@ -81,10 +82,17 @@ constexpr int NODE_BLOCK_SIZE = 1 << NODE_BLOCK_SHIFT;
 
 // An open node with its f and cell, so that the heap compares without following the pointer.
 struct HeapEntry {
-    float f;
-    u64 key;  // n's key, for ties (keyed searches only)
+    u32 f_bits;  // n's f as its bit pattern: f is never negative, so this orders as f does
+    u64 key;     // n's key, for ties (keyed searches only)
     Node* n;
 };
+
+inline u32 float_bits(float f)
+{
+    u32 bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
 
 constexpr u32 CELL_CLOSED = 0x80000000u;
 
@@ -233,9 +241,12 @@ inline bool neighbours_on_table(const V3i* p)
 template <bool keyed>
 inline bool heap_less(const HeapEntry& a, const HeapEntry& b)
 {
-    if (a.f != b.f)
-        return a.f < b.f;
-    return keyed ? a.key < b.key : nodecmp(a.n, b.n) < 0;
+    // Integers compared without branches: which way a heap step goes is a coin toss.
+    if (keyed)
+        return (a.f_bits < b.f_bits) | ((a.f_bits == b.f_bits) & (a.key < b.key));
+    if (a.f_bits != b.f_bits)
+        return a.f_bits < b.f_bits;
+    return nodecmp(a.n, b.n) < 0;
 }
 
 inline void heap_place(const HeapEntry& e, int i)
@@ -279,14 +290,14 @@ void heap_sift_down(HeapEntry e, int i)
 template <bool keyed>
 void heap_push(Node* n)
 {
-    heap_sift_up<keyed>({n->f, n->key, n}, scratch.heap_count++);
+    heap_sift_up<keyed>({float_bits(n->f), n->key, n}, scratch.heap_count++);
 }
 
 // After n's f fell.
 template <bool keyed>
 void heap_lower(Node* n)
 {
-    heap_sift_up<keyed>({n->f, n->key, n}, n->heap_i);
+    heap_sift_up<keyed>({float_bits(n->f), n->key, n}, n->heap_i);
 }
 
 template <bool keyed>
