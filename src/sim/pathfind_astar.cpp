@@ -109,6 +109,7 @@ struct Scratch {
                         // CELL_CLOSED once expanded; owned. Each search leaves it all zero again.
     Area window;        // the map grown by one cell on every side
     s32 step_offset[18];  // the index difference of each neighbour step in `window`
+    float step_cost[18];  // cost() of each neighbour step
     Area map;             // the voxel data's area that column_offset was made for
     // The 3 x 3 columns around a cell, x then y from -1 to 1: the index difference in the voxel
     // data to the column's cell two below the centre one, and, for each pattern of bits
@@ -165,6 +166,12 @@ Node* new_node(const V3i* p, u32* index)
     return n;
 }
 
+// The cost of one step: 1 straight, 2 diagonal in a plane, 3 never (not a neighbour).
+float cost(const V3i* dp)
+{
+    return (float)(std::abs(dp->x) + std::abs(dp->y) + std::abs(dp->z));
+}
+
 bool area_eq(const Area* a, const Area* b)
 {
     return a->x == b->x && a->y == b->y && a->z == b->z && a->w == b->w && a->h == b->h &&
@@ -185,6 +192,7 @@ bool begin_search(const Area* map)
         for (int i = 0; i < 18; i++) {
             const V3i& dp = pathfind_neighbor_dps[i];
             s.step_offset[i] = area_i_add_xyz(&w, 0, dp.x, dp.y, dp.z);
+            s.step_cost[i] = cost(&dp);
         }
     }
     if (!area_eq(map, &s.map)) {
@@ -316,11 +324,6 @@ void heap_remove(Node* n)
 float heuristic(const V3i* from, const V3i* to)
 {
     return 2 * v3i_distance(from, to);
-}
-
-float cost(const V3i* dp)
-{
-    return (float)(std::abs(dp->x) + std::abs(dp->y) + std::abs(dp->z));
 }
 
 // Builds the route ending at n (without the start cell) into *result: 0, or -1 when out of memory.
@@ -513,7 +516,7 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
                     continue;
                 m = NodeTreeOps<keyed>::find(&open_nodes, &key);
             }
-            float g = n->g + cost(&dp);
+            float g = n->g + scratch.step_cost[k];
             // An open cell reached no cheaper than before is left alone whatever the step.
             if (m && !(g < m->g))
                 continue;
