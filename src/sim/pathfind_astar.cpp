@@ -7,8 +7,8 @@
 // finds a cell's node and whether it is closed, a binary heap ordered by (f, cell) finds the
 // first smallest f, cells compare as one integer, and which neighbours is_connected would let a
 // unit step to is read from the neighbouring columns at once (only whether an entity holds a
-// cell is asked per step). The scratch is the module's own and is reused by every search (the game plans
-// routes on one thread); only the returned route is allocated per search.
+// cell is asked per step). The scratch is the module's own and is reused by every search (the
+// game plans routes on one thread); only the returned route is allocated per search.
 #include "pathfind.h"
 
 #include <cstdlib>
@@ -568,12 +568,9 @@ int pathfind_astar(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflag
     if (!begin_search(&env->voxeldata.area))
         return 0;
     prepare_ground(graphflags);
-    int ret = max_loops <= KEYED_MAX_LOOPS
-                  ? astar_search<true>(result, from, to, env, graphflags, max_loops,
-                                       additional_blocked, additional_blocked_count, wanted_distance)
-                  : astar_search<false>(result, from, to, env, graphflags, max_loops,
-                                        additional_blocked, additional_blocked_count,
-                                        wanted_distance);
+    auto search = max_loops <= KEYED_MAX_LOOPS ? astar_search<true> : astar_search<false>;
+    int ret = search(result, from, to, env, graphflags, max_loops, additional_blocked,
+                     additional_blocked_count, wanted_distance);
     end_search();
     return ret;
 }
