@@ -427,4 +427,33 @@ TEST(PathfindAgreement, GameSearchMatchesTheLiteralFormsOnGeneratedMaps)
     EXPECT_GT(off_map, 0);
 }
 
+// Budgets of a million expansions and more take the search's other way of ordering cells; on
+// the ground a search ends when it runs out of cells, so these queries stay short.
+TEST(PathfindAgreement, HugeBudgetsMatchTheFirstForm)
+{
+    GameEnv* env = battle::make_battle(5);
+    GameEnv hills;
+    make_hilly_world(&hills, 24, 20, 8, 5);
+    int outcomes[3] = {0, 0, 0};
+    for (int q = 0; q < 60; q++) {
+        GameEnv* world = q % 3 == 2 ? &hills : env;
+        Query query = random_query(world, q);
+        query.flags &= ~GF_NO_GROUND;
+        query.max_loops = q % 2 ? 1 << 20 : 0x7fffffff;
+        Path game, trees;
+        int rg = run_query(pathfind_astar, world, query, &game);
+        int rt = run_query(astar_reference::pathfind_astar_trees, world, query, &trees);
+        expect_same_outcome(rg, game, rt, trees, "first form", q);
+        outcomes[rg]++;
+        path_free(&game);
+        path_free(&trees);
+        if (HasFatalFailure())
+            break;
+    }
+    gameenv_free(&hills);
+    gameenv_free(env);
+    EXPECT_GT(outcomes[1], 10);
+    EXPECT_GT(outcomes[2], 5);
+}
+
 }  // namespace

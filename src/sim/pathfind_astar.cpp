@@ -5,12 +5,14 @@
 // and removal the search has always made. Everything around it is bookkeeping that gives the
 // same answers faster: nodes come from an arena kept between searches, a table indexed by cell
 // finds a cell's node and whether it is closed, a binary heap ordered by (f, cell) finds the
-// first smallest f, and steps into filled cells or onto nothing are turned down before asking
-// is_connected. The scratch is the module's own and is reused by every search (the game plans
-// routes on one thread); only the returned route is allocated per search.
+// first smallest f, cells compare as one integer, and which neighbours is_connected would let a
+// unit step to is read from the neighbouring columns at once (only whether an entity holds a
+// cell is asked per step). The scratch is the module's own and is reused by every search (the
+// game plans routes on one thread); only the returned route is allocated per search.
 #include "pathfind.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "game.h"
 #include "materialtypes.h"
@@ -21,6 +23,7 @@ namespace {
 // One explored cell; lives for one search.
 struct Node {
     RbEntry<Node> rb_entry;  // membership in the open tree (or, off the table, the closed one)
+    u64 key;                 // the cell as one number in cell order (see cell_key)
     V3i p;                   // the cell
     float h;                 // estimate from p to the goal
     float f;                 // g + h
@@ -41,8 +44,36 @@ int nodecmp(const Node* e1, const Node* e2)
     return 0;
 }
 
+// A search reaches no cell more than max_loops steps from its start along any axis, so below this
+// budget a cell's offset from the start fits in KEY_BITS bits per axis, and one integer holding
+// the offsets z, y, x from the most significant bits down orders cells exactly as nodecmp does.
+constexpr int KEY_BITS = 21;
+constexpr s32 KEY_BIAS = 1 << (KEY_BITS - 1);
+constexpr int KEYED_MAX_LOOPS = KEY_BIAS - 1;
+
+inline u64 cell_key(const V3i* p, const V3i* start)
+{
+    return (u64)(u32)(p->z - start->z + KEY_BIAS) << (2 * KEY_BITS) |
+           (u64)(u32)(p->y - start->y + KEY_BIAS) << KEY_BITS | (u32)(p->x - start->x + KEY_BIAS);
+}
+
+int nodecmp_key(const Node* e1, const Node* e2)
+{
+    return e1->key < e2->key ? -1 : e1->key != e2->key;
+}
+
 typedef RbHead<Node> NodeTree;
-typedef RbTree<Node, &Node::rb_entry, nodecmp> NodeTreeOps;
+// Keyed searches compare cells by key, larger budgets by coordinates.
+template <bool keyed>
+struct NodeTreeFor {
+    typedef RbTree<Node, &Node::rb_entry, nodecmp_key> Ops;
+};
+template <>
+struct NodeTreeFor<false> {
+    typedef RbTree<Node, &Node::rb_entry, nodecmp> Ops;
+};
+template <bool keyed>
+using NodeTreeOps = typename NodeTreeFor<keyed>::Ops;
 
 // Nodes are handed out in blocks that stay put, so tree links and parents stay valid as the
 // arena grows.
@@ -51,10 +82,17 @@ constexpr int NODE_BLOCK_SIZE = 1 << NODE_BLOCK_SHIFT;
 
 // An open node with its f and cell, so that the heap compares without following the pointer.
 struct HeapEntry {
-    float f;
-    V3i p;  // n's cell, for ties
+    u32 f_bits;  // n's f as its bit pattern: f is never negative, so this orders as f does
+    u64 key;     // n's key, for ties (keyed searches only)
     Node* n;
 };
+
+inline u32 float_bits(float f)
+{
+    u32 bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
 
 constexpr u32 CELL_CLOSED = 0x80000000u;
 
@@ -71,6 +109,7 @@ struct Scratch {
                         // CELL_CLOSED once expanded; owned. Each search leaves it all zero again.
     Area window;        // the map grown by one cell on every side
     s32 step_offset[18];  // the index difference of each neighbour step in `window`
+    float step_cost[18];  // cost() of each neighbour step
     Area map;             // the voxel data's area that column_offset was made for
     // The 3 x 3 columns around a cell, x then y from -1 to 1: the index difference in the voxel
     // data to the column's cell two below the centre one, and, for each pattern of bits
@@ -78,9 +117,13 @@ struct Scratch {
     // matching bits of the neighbour table.
     s32 column_offset[9];
     u32 column_steps[9][8];
+    // Per material: whether a unit with the movement flags of ground_for may step onto a cell of
+    // it (what is_connected asks of the cell below the destination).
+    u8 ground_ok[256];
+    int ground_for;  // 1 + the flags ground_ok was made for; 0 before the first search
 };
 
-Scratch scratch;
+Scratch scratch = {};
 
 Node* node_at(u32 i)
 {
@@ -123,6 +166,12 @@ Node* new_node(const V3i* p, u32* index)
     return n;
 }
 
+// The cost of one step: 1 straight, 2 diagonal in a plane, 3 never (not a neighbour).
+float cost(const V3i* dp)
+{
+    return (float)(std::abs(dp->x) + std::abs(dp->y) + std::abs(dp->z));
+}
+
 bool area_eq(const Area* a, const Area* b)
 {
     return a->x == b->x && a->y == b->y && a->z == b->z && a->w == b->w && a->h == b->h &&
@@ -143,6 +192,7 @@ bool begin_search(const Area* map)
         for (int i = 0; i < 18; i++) {
             const V3i& dp = pathfind_neighbor_dps[i];
             s.step_offset[i] = area_i_add_xyz(&w, 0, dp.x, dp.y, dp.z);
+            s.step_cost[i] = cost(&dp);
         }
     }
     if (!area_eq(map, &s.map)) {
@@ -196,15 +246,15 @@ inline bool neighbours_on_table(const V3i* p)
 
 // Heap order: smaller f first, equal f in cell order, so the top is the first smallest-f node
 // in the order of the open tree.
+template <bool keyed>
 inline bool heap_less(const HeapEntry& a, const HeapEntry& b)
 {
-    if (a.f != b.f)
-        return a.f < b.f;
-    if (a.p.z != b.p.z)
-        return a.p.z < b.p.z;
-    if (a.p.y != b.p.y)
-        return a.p.y < b.p.y;
-    return a.p.x < b.p.x;
+    // Integers compared without branches: which way a heap step goes is a coin toss.
+    if (keyed)
+        return (a.f_bits < b.f_bits) | ((a.f_bits == b.f_bits) & (a.key < b.key));
+    if (a.f_bits != b.f_bits)
+        return a.f_bits < b.f_bits;
+    return nodecmp(a.n, b.n) < 0;
 }
 
 inline void heap_place(const HeapEntry& e, int i)
@@ -213,11 +263,12 @@ inline void heap_place(const HeapEntry& e, int i)
     e.n->heap_i = i;
 }
 
+template <bool keyed>
 void heap_sift_up(HeapEntry e, int i)
 {
     while (i > 0) {
         int parent = (i - 1) / 2;
-        if (!heap_less(e, scratch.heap[parent]))
+        if (!heap_less<keyed>(e, scratch.heap[parent]))
             break;
         heap_place(scratch.heap[parent], i);
         i = parent;
@@ -225,6 +276,7 @@ void heap_sift_up(HeapEntry e, int i)
     heap_place(e, i);
 }
 
+template <bool keyed>
 void heap_sift_down(HeapEntry e, int i)
 {
     int count = scratch.heap_count;
@@ -233,9 +285,9 @@ void heap_sift_down(HeapEntry e, int i)
         int c = 2 * i + 1;
         if (c >= count)
             break;
-        if (c + 1 < count && heap_less(heap[c + 1], heap[c]))
+        if (c + 1 < count && heap_less<keyed>(heap[c + 1], heap[c]))
             c++;
-        if (!heap_less(heap[c], e))
+        if (!heap_less<keyed>(heap[c], e))
             break;
         heap_place(heap[c], i);
         i = c;
@@ -243,37 +295,35 @@ void heap_sift_down(HeapEntry e, int i)
     heap_place(e, i);
 }
 
+template <bool keyed>
 void heap_push(Node* n)
 {
-    heap_sift_up({n->f, n->p, n}, scratch.heap_count++);
+    heap_sift_up<keyed>({float_bits(n->f), n->key, n}, scratch.heap_count++);
 }
 
 // After n's f fell.
+template <bool keyed>
 void heap_lower(Node* n)
 {
-    heap_sift_up({n->f, n->p, n}, n->heap_i);
+    heap_sift_up<keyed>({float_bits(n->f), n->key, n}, n->heap_i);
 }
 
+template <bool keyed>
 void heap_remove(Node* n)
 {
     int i = n->heap_i;
     HeapEntry last = scratch.heap[--scratch.heap_count];
     if (last.n == n)
         return;
-    if (i > 0 && heap_less(last, scratch.heap[(i - 1) / 2]))
-        heap_sift_up(last, i);
+    if (i > 0 && heap_less<keyed>(last, scratch.heap[(i - 1) / 2]))
+        heap_sift_up<keyed>(last, i);
     else
-        heap_sift_down(last, i);
+        heap_sift_down<keyed>(last, i);
 }
 
-float heuristic(V3i* from, V3i* to)
+float heuristic(const V3i* from, const V3i* to)
 {
     return 2 * v3i_distance(from, to);
-}
-
-float cost(const V3i* dp)
-{
-    return (float)(std::abs(dp->x) + std::abs(dp->y) + std::abs(dp->z));
 }
 
 // Builds the route ending at n (without the start cell) into *result: 0, or -1 when out of memory.
@@ -330,14 +380,6 @@ bool is_additional_blocked(const V3i* q, V3i* blocked, int count)
     return false;
 }
 
-// The material of cell p, 0 off the map.
-inline u8 material_at(const VoxelData* vd, const V3i* p)
-{
-    if (!area_contains(&vd->area, p))
-        return 0;
-    return vd->data[area_index(&vd->area, p)].material;
-}
-
 // Whether p lies so far inside the map that every neighbour and the cell below it do too.
 inline bool neighbours_on_map(const VoxelData* vd, const V3i* p)
 {
@@ -346,52 +388,70 @@ inline bool neighbours_on_map(const VoxelData* vd, const V3i* p)
            p->z > a.z + 1 && p->z < a.z + a.d - 1;
 }
 
-// Whether a step into a cell of material m, above a cell of material m_below, is turned down
-// at once: is_connected never lets a unit into a filled cell (material above air), nor, without
-// GF_NO_GROUND, onto an empty cell. Most neighbours end here.
-inline bool step_refused(u8 m, u8 m_below, int graphflags)
+// Fills scratch.ground_ok for the movement flags: without GF_NO_GROUND a unit needs ground
+// below (not empty, not a tree), and without GF_ON_WATER that ground must not be water.
+void prepare_ground(int graphflags)
 {
-    return (m > MATERIAL_AIR) | (!(graphflags & GF_NO_GROUND) & (m_below <= MATERIAL_AIR));
+    int flags = graphflags & (GF_ON_WATER | GF_NO_GROUND);
+    if (scratch.ground_for == flags + 1)
+        return;
+    for (int m = 0; m < 256; m++) {
+        bool ground = m > MATERIAL_AIR && m != MATERIAL_TREE;
+        scratch.ground_ok[m] = ((flags & GF_NO_GROUND) || ground) &&
+                               ((flags & GF_ON_WATER) || m != MATERIAL_WATER);
+    }
+    scratch.ground_for = flags + 1;
 }
 
-// One bit per entry of pathfind_neighbor_dps: the neighbours of p that step_refused does not
-// turn down.
-u32 step_candidates(const VoxelData* vd, const V3i* p, int graphflags)
+// One bit per entry of pathfind_neighbor_dps: the neighbours of p that is_connected lets a
+// unit with these flags step to, leaving out only the question whether an entity holds the
+// cell (GF_ENTITIES_BLOCK), which the caller asks.
+u32 step_candidates(GameEnv* env, V3i* p, int graphflags)
 {
-    u32 bits = 0;
-    if (!vd->data)
-        return (1u << 18) - 1;
+    const VoxelData* vd = &env->voxeldata;
+    if (!(graphflags & (GF_WALK | GF_ON_WATER | GF_NO_GROUND)))
+        return 0;
     if (neighbours_on_map(vd, p)) {
-        // Each neighbouring column holds the cells at dz = -2..1 next to each other: from
-        // which are empty follows which of the column's steps survive.
+        // Each neighbouring column holds the cells at dz = -2..1 next to each other, which is
+        // all that a step into the column asks: the destination empty, the cell below it ground
+        // to stand on, and across a corner the cell at the start's height (going down) or the
+        // one above the start (going up) empty.
         const Voxel* v = &vd->data[area_index(&vd->area, p)];
-        u32 no_ground = graphflags & GF_NO_GROUND ? 7 : 0;
+        const u8* ground_ok = scratch.ground_ok;
+        u32 above_free = v[1].material <= MATERIAL_AIR;
+        u32 bits = 0;
         for (int c = 0; c < 9; c++) {
             const Voxel* col = v + scratch.column_offset[c];
-            u32 empty = (u32)(col[0].material <= MATERIAL_AIR) |
-                        (u32)(col[1].material <= MATERIAL_AIR) << 1 |
-                        (u32)(col[2].material <= MATERIAL_AIR) << 2 |
-                        (u32)(col[3].material <= MATERIAL_AIR) << 3;
-            bits |= scratch.column_steps[c][(empty >> 1) & (no_ground | ~empty) & 7];
+            u32 m0 = col[0].material, m1 = col[1].material, m2 = col[2].material,
+                m3 = col[3].material;
+            u32 e1 = m1 <= MATERIAL_AIR, e2 = m2 <= MATERIAL_AIR, e3 = m3 <= MATERIAL_AIR;
+            u32 corner_down = c == 4 ? 1 : e2, corner_up = c == 4 ? 1 : above_free;
+            u32 down = e1 & ground_ok[m0] & corner_down;
+            u32 level = e2 & ground_ok[m1];
+            u32 up = e3 & ground_ok[m2] & corner_up;
+            bits |= scratch.column_steps[c][down | level << 1 | up << 2];
         }
         return bits;
     }
+    u32 bits = 0;
     for (int k = 0; k < 18; k++) {
-        V3i q, below;
+        V3i q;
         v3i_set_add(&q, p, &pathfind_neighbor_dps[k]);
-        below = {q.x, q.y, q.z - 1};
-        bits |= (u32)!step_refused(material_at(vd, &q), material_at(vd, &below), graphflags) << k;
+        bits |= (u32)is_connected(p, &q, env, graphflags & ~GF_ENTITIES_BLOCK) << k;
     }
     return bits;
 }
 
-// Whether a unit may step from a to its neighbour b; every step the search takes asks here.
-inline bool can_step(V3i* a, V3i* b, GameEnv* env, int graphflags)
+// Whether an entity holds cell q (which step_candidates found empty).
+inline bool entity_in(V3i* q, GameEnv* env)
 {
-    return is_connected(a, b, env, graphflags);
+    CheckedContent cc;
+    check_content(&cc, q, env);
+    return cc.type == CCT_ENTITY;
 }
 
-// The search proper, on freshly prepared scratch.
+// The search proper, on freshly prepared scratch; keyed when max_loops <= KEYED_MAX_LOOPS.
+template <bool keyed>
 int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags, int max_loops,
                  V3i* additional_blocked, int additional_blocked_count, float wanted_distance)
 {
@@ -402,12 +462,13 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
     Node* start = new_node(from, &start_i);
     if (!start)
         return 0;
+    start->key = cell_key(from, from);
     start->h = heuristic(from, to);
     start->f = start->h;
     start->g = 0;
     start->parent = nullptr;
-    NodeTreeOps::insert(&open_nodes, start);
-    heap_push(start);
+    NodeTreeOps<keyed>::insert(&open_nodes, start);
+    heap_push<keyed>(start);
     if (u32* c = cell_entry(from))
         *c = start_i + 1;
 
@@ -422,19 +483,19 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
             return retrace_path(result, n) == 0 ? 1 : 0;
         if (wanted_distance >= 1.0 && wanted_distance >= v3i_distance(&n->p, to))
             return retrace_path(result, n) == 0 ? 1 : 0;
-        NodeTreeOps::remove(&open_nodes, n);
-        heap_remove(n);
+        NodeTreeOps<keyed>::remove(&open_nodes, n);
+        heap_remove<keyed>(n);
         scratch.closed[scratch.closed_count++] = n;
         if (u32* e = cell_entry(&n->p))
             *e |= CELL_CLOSED;
         else
-            NodeTreeOps::insert(&closed_off_table, n);
+            NodeTreeOps<keyed>::insert(&closed_off_table, n);
 
         // The tests that turn a neighbour down ask nothing but the world and this search's
         // state, so their order is free: cheapest first, is_connected last. Away from the
         // table's edge every neighbour's entry is a fixed distance away.
         u32* n_entry = neighbours_on_table(&n->p) ? cell_entry(&n->p) : nullptr;
-        for (u32 todo = step_candidates(&env->voxeldata, &n->p, graphflags); todo;
+        for (u32 todo = step_candidates(env, &n->p, graphflags); todo;
              todo &= todo - 1) {
             int k = __builtin_ctz(todo);
             const V3i& dp = pathfind_neighbor_dps[k];
@@ -450,36 +511,38 @@ int astar_search(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflags,
             } else {
                 Node key;
                 key.p = q;
-                if (NodeTreeOps::find(&closed_off_table, &key))
+                key.key = cell_key(&q, from);
+                if (NodeTreeOps<keyed>::find(&closed_off_table, &key))
                     continue;
-                m = NodeTreeOps::find(&open_nodes, &key);
+                m = NodeTreeOps<keyed>::find(&open_nodes, &key);
             }
-            float g = n->g + cost(&dp);
+            float g = n->g + scratch.step_cost[k];
             // An open cell reached no cheaper than before is left alone whatever the step.
             if (m && !(g < m->g))
                 continue;
             if (is_additional_blocked(&q, additional_blocked, additional_blocked_count))
                 continue;
-            if (!can_step(&n->p, &q, env, graphflags))
+            if ((graphflags & GF_ENTITIES_BLOCK) && entity_in(&q, env))
                 continue;
             if (m) {
                 // Same cell, same goal: h is unchanged, and f only falls.
                 m->parent = n;
                 m->g = g;
                 m->f = g + m->h;
-                heap_lower(m);
+                heap_lower<keyed>(m);
                 continue;
             }
             u32 m_i;
             m = new_node(&q, &m_i);
             if (!m)
                 return 0;
+            m->key = cell_key(&q, from);
             m->parent = n;
             m->g = g;
             m->h = heuristic(&q, to);
             m->f = g + m->h;
-            NodeTreeOps::insert(&open_nodes, m);
-            heap_push(m);
+            NodeTreeOps<keyed>::insert(&open_nodes, m);
+            heap_push<keyed>(m);
             if (entry)
                 *entry = m_i + 1;
         }
@@ -504,8 +567,10 @@ int pathfind_astar(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflag
         return 0;
     if (!begin_search(&env->voxeldata.area))
         return 0;
-    int ret = astar_search(result, from, to, env, graphflags, max_loops, additional_blocked,
-                           additional_blocked_count, wanted_distance);
+    prepare_ground(graphflags);
+    auto search = max_loops <= KEYED_MAX_LOOPS ? astar_search<true> : astar_search<false>;
+    int ret = search(result, from, to, env, graphflags, max_loops, additional_blocked,
+                     additional_blocked_count, wanted_distance);
     end_search();
     return ret;
 }

@@ -38,13 +38,6 @@ Voxel* voxeldata_get(VoxelData* vd, const V3i* p)
     return vd->data + area_index(&vd->area, p);
 }
 
-u8 voxeldata_get_material(const VoxelData* vd, const V3i* p)
-{
-    if (!vd->data || !area_contains(&vd->area, p))
-        return 0;
-    return vd->data[area_index(&vd->area, p)].material;
-}
-
 void scale_to_view_f(V3f* v)
 {
     v->z = v->z * 0.5f;
