@@ -24,6 +24,10 @@ build_packages=(g++ cmake make pkg-config libsdl1.2-compat-dev libpng-dev libgl-
 test_packages=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps faketime imagemagick
                libx11-dev libxfixes-dev)
 
+# The loader fuzz targets: clang++ with its libFuzzer and sanitizer runtimes, and the
+# symbolizer that puts file and line into a report.
+fuzz_packages=(clang libclang-rt-dev llvm)
+
 # configure_and_build DIR [cmake args...]
 configure_and_build() {
     local dir=$1

@@ -339,6 +339,62 @@ TEST_F(ImageTest, BmpLoadsAndIsConvertedToTheAllowedFormat)
     EXPECT_EQ(errors, "Could not load " + path("bad.bmp") + "\n");
 }
 
+// SDL allocates a BMP's whole surface from its header, so the size is checked first, by the
+// same limits as PNG: 8192 on a side and 16 Mi pixels, whatever the header kind or row order.
+TEST_F(ImageTest, BmpsPastTheSizeLimitsAreRefusedBeforeDecoding)
+{
+    std::string errors;
+    for (int width : {8192, 8193}) {
+        SDL_Surface* src = SDL_CreateRGBSurface(0, width, 1, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
+        ASSERT_NE(src, nullptr);
+        std::string p = path("wide.bmp");
+        ASSERT_EQ(SDL_SaveBMP(src, p.c_str()), 0);
+        SDL_FreeSurface(src);
+        SDL_Surface* surface = load(p, &errors);
+        if (width == 8192) {
+            ASSERT_NE(surface, nullptr) << errors;
+            EXPECT_EQ(surface->w, 8192);
+            SDL_FreeSurface(surface);
+        } else {
+            EXPECT_EQ(surface, nullptr);
+            EXPECT_EQ(errors, "BMP of 8193 x 1 pixels is past the size limits\nCould not load " + p +
+                                  "\n");
+        }
+    }
+
+    // Headers alone: the file never gets as far as its pixels.
+    auto le = [](long v, int bytes) {
+        std::string b;
+        for (int i = 0; i < bytes; i++)
+            b += char((v >> (8 * i)) & 0xFF);
+        return b;
+    };
+    auto info_header = [&](long w, long h) {
+        return "BM" + le(70, 4) + le(0, 4) + le(54, 4) + le(40, 4) + le(w, 4) + le(h, 4) +
+               le(1, 2) + le(24, 2) + std::string(24, '\0') + std::string(16, '\x7f');
+    };
+    struct Case {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"BMP of 20000 x 500000", info_header(20000, 500000)},
+        {"BMP of 4097 x 4097", info_header(4097, 4097)},
+        {"BMP of 1 x 8193", info_header(1, -8193)},
+        {"BMP of 17 x 2147483646", info_header(17, -2147483646L)},
+        // The old 12-byte header with 16-bit sizes.
+        {"BMP of 65535 x 2", "BM" + le(38, 4) + le(0, 4) + le(26, 4) + le(12, 4) + le(65535, 2) +
+                                 le(2, 2) + le(1, 2) + le(24, 2) + std::string(12, '\x7f')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string p = path("huge.bmp");
+        write_bytes(p, c.bytes);
+        EXPECT_EQ(load(p, &errors), nullptr);
+        EXPECT_EQ(errors, std::string(c.what) + " pixels is past the size limits\nCould not load " +
+                              p + "\n");
+    }
+}
+
 TEST(ImageConvert, AnAllowedSurfaceIsLeftUntouched)
 {
     SDL_Surface* s = SDL_CreateRGBSurface(0, 2, 2, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000);

@@ -7,12 +7,14 @@
 
 #include <png.h>
 
+#include "imagelimits.h"
+
 namespace {
 
 // Larger headers are refused by libpng before anything is allocated for the rows.
-constexpr png_uint_32 MAX_DIMENSION = 8192;
-// Refused before the pixel block is allocated: 64 MiB of RGBA.
-constexpr size_t MAX_PIXELS = 16u * 1024 * 1024;
+constexpr png_uint_32 MAX_DIMENSION = IMAGE_MAX_SIDE;
+// Refused before the pixel block is allocated.
+constexpr size_t MAX_PIXELS = IMAGE_MAX_PIXELS;
 
 // Everything the decoder holds. libpng leaves by longjmp on an error, so nothing with a
 // destructor may live across its calls; the resources sit here and are released by hand.
