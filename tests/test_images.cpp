@@ -8,6 +8,7 @@
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/resource.h>
 
 #include "pngmisc.h"
 
@@ -199,6 +200,75 @@ TEST_F(ImageTest, AnAbsurdHeaderFailsBeforeAllocatingTheImage)
         write_bytes(p, b);
         EXPECT_EQ(load(p, &errors), nullptr) << dim;
         EXPECT_NE(errors.find("pngmisc_load_image failed\n"), std::string::npos);
+    }
+}
+
+// A chunk before the pixels may claim up to 2 GiB. The loader reads nothing but the header,
+// the palette, tRNS and the pixels, so a claim in a chunk it skips is never allocated: with
+// the address space capped 1 GiB above what the process holds, a failed 1.8 GiB allocation
+// would show as libpng's "out of memory". Skipped chunks of honest sizes change nothing.
+TEST_F(ImageTest, ChunksTheLoaderSkipsAreNeverAllocated)
+{
+    PngSpec s;
+    s.rows = {{1, 2, 3, 255, 4, 5, 6, 255}, {7, 8, 9, 255, 10, 11, 12, 128}};
+    write_png(path("small.png"), s);
+    std::string bytes = read_bytes(path("small.png"));
+    ASSERT_EQ(bytes.substr(12, 4), "IHDR");
+    auto chunk = [](const std::string& type, const std::string& data, png_uint_32 length) {
+        std::string c;
+        for (int i = 0; i < 4; i++)
+            c += char((length >> (24 - 8 * i)) & 0xFF);
+        c += type + data;
+        png_uint_32 crc = chunk_crc(c.data() + 4, c.size() - 4);
+        for (int i = 0; i < 4; i++)
+            c += char((crc >> (24 - 8 * i)) & 0xFF);
+        return c;
+    };
+    std::string errors;
+    std::string text("Comment\0drawn by hand", 21);
+    std::string gamma = {0, 0, char(0xB1), char(0x8F)};
+    std::string annotated = bytes.substr(0, 33) + chunk("tEXt", text, text.size()) +
+                            chunk("gAMA", gamma, 4) + bytes.substr(33);
+    write_bytes(path("annotated.png"), annotated);
+    SDL_Surface* surface = load(path("annotated.png"), &errors);
+    ASSERT_NE(surface, nullptr) << errors;
+    EXPECT_EQ(pixel(surface, 1, 1), (std::vector<int>{10, 11, 12, 128}));
+    EXPECT_EQ(pixel(surface, 0, 0), (std::vector<int>{1, 2, 3, 255}));
+    SDL_FreeSurface(surface);
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizer runtimes reserve more address space than the cap leaves";
+#endif
+    for (const char* type : {"zTXt", "iCCP", "tEXt", "quOr"}) {
+        SCOPED_TRACE(type);
+        // The claim, then a few bytes where 1.8 GiB should follow.
+        std::string huge = bytes.substr(0, 33) + std::string("\x75\x00\x00\x00", 4) + type +
+                           std::string(16, 'x');
+        std::string p = path("claims.png");
+        write_bytes(p, huge);
+        EXPECT_EXIT(
+            {
+                long pages = 0;
+                std::FILE* statm = std::fopen("/proc/self/statm", "r");
+                if (!statm || std::fscanf(statm, "%ld", &pages) != 1)
+                    std::exit(2);
+                std::fclose(statm);
+                rlimit cap;
+                cap.rlim_cur = cap.rlim_max = (rlim_t)pages * 4096 + (1ul << 30);
+                setrlimit(RLIMIT_AS, &cap);
+                // The death test holds standard error itself: the messages go to a file.
+                std::string log = path("claims.log");
+                if (!std::freopen(log.c_str(), "w", stderr))
+                    std::exit(2);
+                SDL_Surface* loaded = load_image(p.c_str());
+                std::fflush(stderr);
+                std::string err = read_bytes(log);
+                std::exit(!loaded && err.find("pngmisc_load_image failed") != std::string::npos &&
+                                  err.find("memory") == std::string::npos
+                              ? 0
+                              : 1);
+            },
+            ::testing::ExitedWithCode(0), "");
     }
 }
 
