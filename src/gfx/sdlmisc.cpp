@@ -16,16 +16,19 @@ constexpr Uint32 AMASK = 0xFF000000;
 
 // SDL's BMP decoder allocates the whole surface from the header's width and height before it
 // reads a single row, so a header claiming 20000 x 500000 pixels would have it ask for
-// 40 GB. The sizes are checked here first, by the same limits as PNG; a header too short to
-// hold them is left to the decoder, which refuses it. True when the decoder may have it.
+// 40 GB. The sizes are checked here first, by the same limits as PNG. True when the decoder
+// may have the file.
 bool bmp_size_allowed(SDL_RWops* rw)
 {
     // File header (14 bytes), then the info header's own size and the width and height:
     // two 16-bit fields in the old 12-byte header, two 32-bit signed ones in every later one
-    // (a negative height stores the rows top-down).
-    Uint8 h[26];
-    if (SDL_RWread(rw, h, 1, sizeof h) != (int)sizeof h || SDL_RWseek(rw, 0, RW_SEEK_SET) != 0)
-        return SDL_RWseek(rw, 0, RW_SEEK_SET) == 0;
+    // (a negative height stores the rows top-down). A file that ends inside these fields is
+    // read by the decoder as if the missing bytes were zeros, and so it is here: a 25-byte
+    // file still has the decoder allocate what its sizes claim.
+    Uint8 h[26] = {};
+    SDL_RWread(rw, h, 1, sizeof h);
+    if (SDL_RWseek(rw, 0, RW_SEEK_SET) != 0)
+        return false;
     auto u16 = [&](int i) { return (long)(h[i] | (h[i + 1] << 8)); };
     auto s32 = [&](int i) { return (long)(Sint32)((Uint32)u16(i) | ((Uint32)u16(i + 2) << 16)); };
     long width, height;
