@@ -6,6 +6,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     SDL_Surface* s = load_image(write_scratch("bmp", data, size));
+    remove_scratch("bmp");
     if (!s)
         return 0;
     check_loaded_surface(s);

@@ -81,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size % 2 == 0)
         fix_chunk_crcs(&bytes);
     SDL_Surface* s = load_image(write_scratch("png", bytes.data(), size));
+    remove_scratch("png");
     if (!s)
         return 0;
     check_loaded_surface(s);

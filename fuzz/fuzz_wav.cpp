@@ -9,6 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const char* path = write_scratch("wav", data, size);
     int result = sound_load("fuzz", path);
+    remove_scratch("wav");
     if (result == 0) {
         // A loaded file had the whole 44-byte header and at least the data it claimed.
         CHECK(size >= 44);

@@ -22,9 +22,6 @@ inline const std::string& scratch_path(const char* ext)
         return std::string(dir) + "/quorvale-fuzz-" +
                std::to_string(getpid()) + "." + ext;
     }();
-    // Gone when the run ends normally; a crashed run leaves it for a look at the input.
-    static const bool removed_at_exit = std::atexit([] { unlink(path.c_str()); }) == 0;
-    (void)removed_at_exit;
     return path;
 }
 
@@ -39,6 +36,13 @@ inline const char* write_scratch(const char* ext, const uint8_t* data, size_t si
         std::abort();
     }
     return path.c_str();
+}
+
+// Removes the scratch file after an input. libFuzzer ends its runs without the exit handlers,
+// so nothing later would; a failing input is saved by libFuzzer itself.
+inline void remove_scratch(const char* ext)
+{
+    unlink(scratch_path(ext).c_str());
 }
 
 // Reads a little-endian field of the input, for checking results against what the file claims.
