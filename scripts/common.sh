@@ -26,6 +26,10 @@ test_packages=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps faketim
 # The install test checks the desktop menu entry and the software-centre description.
 test_packages+=(desktop-file-utils appstream)
 
+# The loader fuzz targets: clang++ with its libFuzzer and sanitizer runtimes, and the
+# symbolizer that puts file and line into a report.
+fuzz_packages=(clang libclang-rt-dev llvm)
+
 # configure_and_build DIR [cmake args...]
 configure_and_build() {
     local dir=$1

@@ -8,6 +8,7 @@
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/resource.h>
 
 #include "pngmisc.h"
 
@@ -202,6 +203,75 @@ TEST_F(ImageTest, AnAbsurdHeaderFailsBeforeAllocatingTheImage)
     }
 }
 
+// A chunk before the pixels may claim up to 2 GiB. The loader reads nothing but the header,
+// the palette, tRNS and the pixels, so a claim in a chunk it skips is never allocated: with
+// the address space capped 1 GiB above what the process holds, a failed 1.8 GiB allocation
+// would show as libpng's "out of memory". Skipped chunks of honest sizes change nothing.
+TEST_F(ImageTest, ChunksTheLoaderSkipsAreNeverAllocated)
+{
+    PngSpec s;
+    s.rows = {{1, 2, 3, 255, 4, 5, 6, 255}, {7, 8, 9, 255, 10, 11, 12, 128}};
+    write_png(path("small.png"), s);
+    std::string bytes = read_bytes(path("small.png"));
+    ASSERT_EQ(bytes.substr(12, 4), "IHDR");
+    auto chunk = [](const std::string& type, const std::string& data, png_uint_32 length) {
+        std::string c;
+        for (int i = 0; i < 4; i++)
+            c += char((length >> (24 - 8 * i)) & 0xFF);
+        c += type + data;
+        png_uint_32 crc = chunk_crc(c.data() + 4, c.size() - 4);
+        for (int i = 0; i < 4; i++)
+            c += char((crc >> (24 - 8 * i)) & 0xFF);
+        return c;
+    };
+    std::string errors;
+    std::string text("Comment\0drawn by hand", 21);
+    std::string gamma = {0, 0, char(0xB1), char(0x8F)};
+    std::string annotated = bytes.substr(0, 33) + chunk("tEXt", text, text.size()) +
+                            chunk("gAMA", gamma, 4) + bytes.substr(33);
+    write_bytes(path("annotated.png"), annotated);
+    SDL_Surface* surface = load(path("annotated.png"), &errors);
+    ASSERT_NE(surface, nullptr) << errors;
+    EXPECT_EQ(pixel(surface, 1, 1), (std::vector<int>{10, 11, 12, 128}));
+    EXPECT_EQ(pixel(surface, 0, 0), (std::vector<int>{1, 2, 3, 255}));
+    SDL_FreeSurface(surface);
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "sanitizer runtimes reserve more address space than the cap leaves";
+#endif
+    for (const char* type : {"zTXt", "iCCP", "tEXt", "quOr"}) {
+        SCOPED_TRACE(type);
+        // The claim, then a few bytes where 1.8 GiB should follow.
+        std::string huge = bytes.substr(0, 33) + std::string("\x75\x00\x00\x00", 4) + type +
+                           std::string(16, 'x');
+        std::string p = path("claims.png");
+        write_bytes(p, huge);
+        EXPECT_EXIT(
+            {
+                long pages = 0;
+                std::FILE* statm = std::fopen("/proc/self/statm", "r");
+                if (!statm || std::fscanf(statm, "%ld", &pages) != 1)
+                    std::exit(2);
+                std::fclose(statm);
+                rlimit cap;
+                cap.rlim_cur = cap.rlim_max = (rlim_t)pages * 4096 + (1ul << 30);
+                setrlimit(RLIMIT_AS, &cap);
+                // The death test holds standard error itself: the messages go to a file.
+                std::string log = path("claims.log");
+                if (!std::freopen(log.c_str(), "w", stderr))
+                    std::exit(2);
+                SDL_Surface* loaded = load_image(p.c_str());
+                std::fflush(stderr);
+                std::string err = read_bytes(log);
+                std::exit(!loaded && err.find("pngmisc_load_image failed") != std::string::npos &&
+                                  err.find("memory") == std::string::npos
+                              ? 0
+                              : 1);
+            },
+            ::testing::ExitedWithCode(0), "");
+    }
+}
+
 TEST_F(ImageTest, RgbaPngLoadsTopRowFirstInTheAllowedFormat)
 {
     PngSpec s;
@@ -337,6 +407,67 @@ TEST_F(ImageTest, BmpLoadsAndIsConvertedToTheAllowedFormat)
     write_bytes(path("bad.bmp"), "BM but not really");
     EXPECT_EQ(load(path("bad.bmp"), &errors), nullptr);
     EXPECT_EQ(errors, "Could not load " + path("bad.bmp") + "\n");
+}
+
+// SDL allocates a BMP's whole surface from its header, so the size is checked first, by the
+// same limits as PNG: 8192 on a side and 16 Mi pixels, whatever the header kind or row order.
+TEST_F(ImageTest, BmpsPastTheSizeLimitsAreRefusedBeforeDecoding)
+{
+    std::string errors;
+    for (int width : {8192, 8193}) {
+        SDL_Surface* src = SDL_CreateRGBSurface(0, width, 1, 24, 0xFF0000, 0x00FF00, 0x0000FF, 0);
+        ASSERT_NE(src, nullptr);
+        std::string p = path("wide.bmp");
+        ASSERT_EQ(SDL_SaveBMP(src, p.c_str()), 0);
+        SDL_FreeSurface(src);
+        SDL_Surface* surface = load(p, &errors);
+        if (width == 8192) {
+            ASSERT_NE(surface, nullptr) << errors;
+            EXPECT_EQ(surface->w, 8192);
+            SDL_FreeSurface(surface);
+        } else {
+            EXPECT_EQ(surface, nullptr);
+            EXPECT_EQ(errors, "BMP of 8193 x 1 pixels is past the size limits\nCould not load " + p +
+                                  "\n");
+        }
+    }
+
+    // Headers alone: the file never gets as far as its pixels.
+    auto le = [](long v, int bytes) {
+        std::string b;
+        for (int i = 0; i < bytes; i++)
+            b += char((v >> (8 * i)) & 0xFF);
+        return b;
+    };
+    auto info_header = [&](long w, long h) {
+        return "BM" + le(70, 4) + le(0, 4) + le(54, 4) + le(40, 4) + le(w, 4) + le(h, 4) +
+               le(1, 2) + le(24, 2) + std::string(24, '\0') + std::string(16, '\x7f');
+    };
+    struct Case {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"BMP of 20000 x 500000", info_header(20000, 500000)},
+        {"BMP of 4097 x 4097", info_header(4097, 4097)},
+        {"BMP of 1 x 8193", info_header(1, -8193)},
+        {"BMP of 17 x 2147483646", info_header(17, -2147483646L)},
+        // The old 12-byte header with 16-bit sizes.
+        {"BMP of 65535 x 2", "BM" + le(38, 4) + le(0, 4) + le(26, 4) + le(12, 4) + le(65535, 2) +
+                                 le(2, 2) + le(1, 2) + le(24, 2) + std::string(12, '\x7f')},
+        // Files that end inside the header: the decoder reads the missing bytes as zeros and
+        // still allocates what the sizes that are there claim.
+        {"BMP of 64257 x 65533", "BM" + le(50, 4) + le(0, 4) + le(0, 4) + le(12, 4) +
+                                     le(64257, 2) + le(65533, 2) + le(1, 2) + "\x18"},
+        {"BMP of 20000 x 41248", info_header(20000, 500000).substr(0, 24)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string p = path("huge.bmp");
+        write_bytes(p, c.bytes);
+        EXPECT_EQ(load(p, &errors), nullptr);
+        EXPECT_EQ(errors, std::string(c.what) + " pixels is past the size limits\nCould not load " +
+                              p + "\n");
+    }
 }
 
 TEST(ImageConvert, AnAllowedSurfaceIsLeftUntouched)

@@ -7,12 +7,22 @@
 
 #include <png.h>
 
+#include "imagelimits.h"
+
 namespace {
 
 // Larger headers are refused by libpng before anything is allocated for the rows.
-constexpr png_uint_32 MAX_DIMENSION = 8192;
-// Refused before the pixel block is allocated: 64 MiB of RGBA.
-constexpr size_t MAX_PIXELS = 16u * 1024 * 1024;
+constexpr png_uint_32 MAX_DIMENSION = IMAGE_MAX_SIDE;
+// Refused before the pixel block is allocated.
+constexpr size_t MAX_PIXELS = IMAGE_MAX_PIXELS;
+// The ancillary chunks libpng knows but the loader has no use for: it asks for no gamma,
+// background or bit-shift transformation, so none of them changes a pixel. They are skipped
+// unread, like unknown chunks, because libpng allocates the whole length a text, profile or
+// palette-suggestion chunk claims before it reads it (up to 2 GiB for a 50-byte file) and
+// inflates compressed text and profiles. Only the palette and tRNS are read besides the pixels.
+const png_byte IGNORED_CHUNKS[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0"
+                                  "pHYs\0sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+constexpr int IGNORED_CHUNK_COUNT = sizeof IGNORED_CHUNKS / 5;
 
 // Everything the decoder holds. libpng leaves by longjmp on an error, so nothing with a
 // destructor may live across its calls; the resources sit here and are released by hand.
@@ -59,6 +69,9 @@ bool decode(PngRead* r)
     png_init_io(r->png, r->file);
     png_set_sig_bytes(r->png, 8);
     png_set_user_limits(r->png, MAX_DIMENSION, MAX_DIMENSION);
+    png_set_keep_unknown_chunks(r->png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(r->png, PNG_HANDLE_CHUNK_NEVER, IGNORED_CHUNKS,
+                                IGNORED_CHUNK_COUNT);
     png_read_info(r->png, r->info);
     set_transformations(r);
 

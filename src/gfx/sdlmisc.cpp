@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "check.h"
+#include "imagelimits.h"
 #include "pngmisc.h"
 
 namespace {
@@ -12,6 +13,53 @@ constexpr Uint32 RMASK = 0x000000FF;
 constexpr Uint32 GMASK = 0x0000FF00;
 constexpr Uint32 BMASK = 0x00FF0000;
 constexpr Uint32 AMASK = 0xFF000000;
+
+// SDL's BMP decoder allocates the whole surface from the header's width and height before it
+// reads a single row, so a header claiming 20000 x 500000 pixels would have it ask for
+// 40 GB. The sizes are checked here first, by the same limits as PNG. True when the decoder
+// may have the file.
+bool bmp_size_allowed(SDL_RWops* rw)
+{
+    // File header (14 bytes), then the info header's own size and the width and height:
+    // two 16-bit fields in the old 12-byte header, two 32-bit signed ones in every later one
+    // (a negative height stores the rows top-down). A file that ends inside these fields is
+    // read by the decoder as if the missing bytes were zeros, and so it is here: a 25-byte
+    // file still has the decoder allocate what its sizes claim.
+    Uint8 h[26] = {};
+    SDL_RWread(rw, h, 1, sizeof h);
+    if (SDL_RWseek(rw, 0, RW_SEEK_SET) != 0)
+        return false;
+    auto u16 = [&](int i) { return (long)(h[i] | (h[i + 1] << 8)); };
+    auto s32 = [&](int i) { return (long)(Sint32)((Uint32)u16(i) | ((Uint32)u16(i + 2) << 16)); };
+    long width, height;
+    if (u16(14) == 12 && u16(16) == 0) {
+        width = u16(18);
+        height = u16(20);
+    } else {
+        width = s32(18);
+        height = s32(22);
+    }
+    if (height < 0)
+        height = -height;
+    if (width <= IMAGE_MAX_SIDE && height <= IMAGE_MAX_SIDE &&
+        (size_t)(width * height) <= IMAGE_MAX_PIXELS)
+        return true;
+    std::fprintf(stderr, "BMP of %ld x %ld pixels is past the size limits\n", width, height);
+    return false;
+}
+
+// Decodes a BMP file with SDL after checking its size; null on any failure.
+SDL_Surface* load_bmp(const char* path)
+{
+    SDL_RWops* rw = SDL_RWFromFile(path, "rb");
+    if (!rw)
+        return nullptr;
+    if (!bmp_size_allowed(rw)) {
+        SDL_RWclose(rw);
+        return nullptr;
+    }
+    return SDL_LoadBMP_RW(rw, 1);
+}
 
 }  // namespace
 
@@ -59,7 +107,7 @@ SDL_Surface* load_image(const char* path)
 {
     SDL_Surface* surface;
     if (check_file_extension(path, "bmp")) {
-        surface = SDL_LoadBMP_RW(SDL_RWFromFile(path, "rb"), 1);
+        surface = load_bmp(path);
     } else if (check_file_extension(path, "png")) {
         surface = pngmisc_load_image(path);
     } else {
