@@ -8,8 +8,8 @@
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
 #include <png.h>
-#include <sys/resource.h>
 
+#include "address_cap.h"
 #include "pngmisc.h"
 
 namespace {
@@ -248,14 +248,7 @@ TEST_F(ImageTest, ChunksTheLoaderSkipsAreNeverAllocated)
         write_bytes(p, huge);
         EXPECT_EXIT(
             {
-                long pages = 0;
-                std::FILE* statm = std::fopen("/proc/self/statm", "r");
-                if (!statm || std::fscanf(statm, "%ld", &pages) != 1)
-                    std::exit(2);
-                std::fclose(statm);
-                rlimit cap;
-                cap.rlim_cur = cap.rlim_max = (rlim_t)pages * 4096 + (1ul << 30);
-                setrlimit(RLIMIT_AS, &cap);
+                cap_address_space(1ul << 30);
                 // The death test holds standard error itself: the messages go to a file.
                 std::string log = path("claims.log");
                 if (!std::freopen(log.c_str(), "w", stderr))

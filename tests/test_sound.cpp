@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
+#include "address_cap.h"
 #include "random.h"
 #include "sound_internal.h"
 #include "sound_test_files.h"
@@ -120,14 +120,7 @@ TEST_F(SoundLoadDeathTest, AnAbsurdDataSizeIsNeverAllocated)
     std::string path = write_file("huge.wav", wav_bytes(huge, sample_bytes({1, 2})));
     EXPECT_EXIT(
         {
-            long pages = 0;
-            std::FILE* statm = std::fopen("/proc/self/statm", "r");
-            if (!statm || std::fscanf(statm, "%ld", &pages) != 1)
-                std::exit(2);
-            std::fclose(statm);
-            rlimit cap;
-            cap.rlim_cur = cap.rlim_max = (rlim_t)pages * 4096 + (1ul << 30);
-            setrlimit(RLIMIT_AS, &cap);
+            cap_address_space(1ul << 30);
             std::exit(sound_load("x", path.c_str()) == -1 ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "doesn't contain full data");
