@@ -2,11 +2,11 @@
 // the plain selection scan (the same routes, cell for cell), and the
 // world update for a battle and for a thousand units ordered across a large map.
 #include <benchmark/benchmark.h>
-#include <ctime>
 #include <vector>
 
 #include "../tests/astar_reference.h"
 #include "../tests/battle_fixture.h"
+#include "../tests/thread_clock.h"
 #include "game.h"
 #include "pathfind.h"
 
@@ -123,13 +123,6 @@ BENCHMARK(BM_AstarUnreachable)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AstarUnreachableFirstForm)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AstarUnreachablePlainScan)->Unit(benchmark::kMicrosecond);
 
-double thread_seconds()
-{
-    timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return (double)t.tv_sec + 1e-9 * (double)t.tv_nsec;
-}
-
 // Each query through all three forms in turn, so that a busy machine weighs on them alike;
 // reports the game's time per expansion and how many times slower the other forms are.
 void BM_AstarSideBySide(benchmark::State& state)
@@ -144,9 +137,9 @@ void BM_AstarSideBySide(benchmark::State& state)
     for (auto _ : state) {
         size_t k = i++ % queries.size();
         for (Form form : {GAME, FIRST_FORM, PLAIN_SCAN}) {
-            double t0 = thread_seconds();
+            double t0 = thread_cpu_seconds();
             benchmark::DoNotOptimize(search(form, &path, queries[k], &f.env));
-            seconds[form] += thread_seconds() - t0;
+            seconds[form] += thread_cpu_seconds() - t0;
         }
         expanded += expansions_of(queries, k);
     }

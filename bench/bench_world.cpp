@@ -1,10 +1,10 @@
 // Time to build the world of a new game: the 64 x 64 x 16 map and its terrain mesh, the
 // game's mesher beside its first form (the same vertices in the same order).
 #include <benchmark/benchmark.h>
-#include <ctime>
 #include <string>
 
 #include "../tests/genmesh_reference.h"
+#include "../tests/thread_clock.h"
 #include "genmap.h"
 #include "genmesh.h"
 
@@ -59,13 +59,6 @@ void BM_GenmeshFirstForm(benchmark::State& s) { run_genmesh<genmesh_reference::g
 BENCHMARK(BM_Genmesh)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GenmeshFirstForm)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
-double thread_seconds()
-{
-    timespec t;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return (double)t.tv_sec + 1e-9 * (double)t.tv_nsec;
-}
-
 // Both meshers in turn on the same world, so that a busy machine weighs on them alike.
 void BM_GenmeshSideBySide(benchmark::State& state)
 {
@@ -76,11 +69,11 @@ void BM_GenmeshSideBySide(benchmark::State& state)
     mesh_init(&mesh);
     double game = 0, first_form = 0;
     for (auto _ : state) {
-        double t0 = thread_seconds();
+        double t0 = thread_cpu_seconds();
         genmesh(&world.vd, &world.area, &mesh);
-        double t1 = thread_seconds();
+        double t1 = thread_cpu_seconds();
         genmesh_reference::genmesh_pieces(&world.vd, &world.area, &mesh);
-        first_form += thread_seconds() - t1;
+        first_form += thread_cpu_seconds() - t1;
         game += t1 - t0;
     }
     state.counters["game_ms"] = game * 1e3 / (double)state.iterations();

@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -25,6 +24,7 @@
 #include "camera.h"
 #include "selection.h"
 #include "shell.h"
+#include "thread_clock.h"
 #include "sound_internal.h"
 
 namespace {
@@ -300,15 +300,6 @@ bool plans_route(const Entity* e)
            t->travel.path.next_i >= t->travel.path.length;
 }
 
-// Processor time this thread has used, in microseconds: unlike the wall clock it does not count
-// the time other programs on a busy machine take.
-double thread_cpu_micros()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e6 + ts.tv_nsec / 1e3;
-}
-
 // One frame's cost and what the world was doing in it.
 struct FrameCost {
     double micros = 0;       // processor time of the world update
@@ -415,9 +406,9 @@ void play_game(int seed, int frames, SoakTotals* totals)
             before.push_back({e, e->p1, e->party, plans});
         }
         auto start = std::chrono::steady_clock::now();
-        double cpu_start = thread_cpu_micros();
+        double cpu_start = thread_cpu_seconds();
         gameenv_run(env, FRAME_DTIME);
-        cost.micros = thread_cpu_micros() - cpu_start;
+        cost.micros = (thread_cpu_seconds() - cpu_start) * 1e6;
         auto end = std::chrono::steady_clock::now();
         cost.wall_micros = std::chrono::duration<double, std::micro>(end - start).count();
         played++;

@@ -202,6 +202,20 @@ static inline bool area_contains(const Area* a, const V3i* p)
     return area_contains_xyz(a, p->x, p->y, p->z);
 }
 
+static inline bool area_eq(const Area* a, const Area* b)
+{
+    return a->x == b->x && a->y == b->y && a->z == b->z && a->w == b->w && a->h == b->h &&
+           a->d == b->d;
+}
+
+// True when inner's bounds lie within outer's; a box without cells is the caller's case.
+static inline bool area_bounds_within(const Area* inner, const Area* outer)
+{
+    return inner->x >= outer->x && inner->y >= outer->y && inner->z >= outer->z &&
+           inner->x + inner->w <= outer->x + outer->w && inner->y + inner->h <= outer->y + outer->h &&
+           inner->z + inner->d <= outer->z + outer->d;
+}
+
 // Linear index with x slowest and z fastest; no bounds check.
 static inline s32 area_index_xyz(const Area* a, s32 x, s32 y, s32 z)
 {

@@ -262,9 +262,7 @@ bool area_inside(const Area* inner, const Area* outer)
 {
     if (inner->w <= 0 || inner->h <= 0 || inner->d <= 0)
         return false;
-    return inner->x >= outer->x && inner->y >= outer->y && inner->z >= outer->z &&
-           inner->x + inner->w <= outer->x + outer->w && inner->y + inner->h <= outer->y + outer->h &&
-           inner->z + inner->d <= outer->z + outer->d;
+    return area_bounds_within(inner, outer);
 }
 
 // Records the pieces, then fills the emptied mesh with them, the last made first: 0, or -1 (the

@@ -9,12 +9,6 @@
 
 namespace {
 
-bool area_eq(const Area* a, const Area* b)
-{
-    return a->x == b->x && a->y == b->y && a->z == b->z && a->w == b->w && a->h == b->h &&
-           a->d == b->d;
-}
-
 // The cells the entity holds by its current fields: a unit its p1, a building its box from p1.
 Area footprint(const Entity* e)
 {
@@ -29,8 +23,7 @@ bool box_within(const Area* b, const Area* a)
 {
     if (b->w <= 0 || b->h <= 0 || b->d <= 0)
         return true;
-    return b->x >= a->x && b->x + b->w <= a->x + a->w && b->y >= a->y &&
-           b->y + b->h <= a->y + a->h && b->z >= a->z && b->z + b->d <= a->z + a->d;
+    return area_bounds_within(b, a);
 }
 
 int imax(int a, int b) { return a > b ? a : b; }

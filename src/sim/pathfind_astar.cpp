@@ -172,12 +172,6 @@ float cost(const V3i* dp)
     return (float)(std::abs(dp->x) + std::abs(dp->y) + std::abs(dp->z));
 }
 
-bool area_eq(const Area* a, const Area* b)
-{
-    return a->x == b->x && a->y == b->y && a->z == b->z && a->w == b->w && a->h == b->h &&
-           a->d == b->d;
-}
-
 // Prepares the table for the map: false when out of memory.
 bool begin_search(const Area* map)
 {
