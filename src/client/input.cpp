@@ -1,36 +1,15 @@
 #include "input.h"
 
-#include <cstdio>
 #include <cstdlib>
-
-#include <GL/gl.h>
 
 #include "camera.h"
 #include "gui.h"
+#include "platform.h"
 #include "selection.h"
 #include "shell.h"
+#include "window.h"
 
 namespace {
-
-// Re-creates the window at its new size. If the video mode cannot be made, the game goes on
-// with whatever surface SDL still has, and ends when there is none, rather than reading a
-// window size from a null surface.
-void on_resize(const SDL_ResizeEvent* resize)
-{
-    SDL_Surface* screen = SDL_SetVideoMode(resize->w, resize->h, 16, SDL_OPENGL | SDL_RESIZABLE);
-    if (!screen) {
-        std::fprintf(stderr, "Could not resize the window to %ix%i: %s\n", resize->w, resize->h,
-                     SDL_GetError());
-        screen = SDL_GetVideoSurface();
-    }
-    if (!screen) {
-        main_run = false;
-        return;
-    }
-    main_screen = screen;
-    glViewport(0, 0, main_screen->w, main_screen->h);
-    main_ignore_next_mouse_movements = 2;
-}
 
 void on_escape()
 {
@@ -54,6 +33,11 @@ void on_key_down(const SDL_KeyboardEvent* key)
     int sym = key->keysym.sym;
     if (sym >= 0 && sym < MAIN_KEY_COUNT)
         main_key_states[sym] = true;
+    // The window switch works everywhere, before the menus take Return.
+    if (sym == SDLK_F11 || (sym == SDLK_RETURN && (key->keysym.mod & KMOD_ALT))) {
+        platform_toggle_fullscreen();
+        return;
+    }
     // Ctrl chords are play commands; the menus never see them.
     if (main_key_states[SDLK_LCTRL]) {
         if (sym == SDLK_a)
@@ -77,7 +61,7 @@ void on_key_up(const SDL_KeyboardEvent* key)
 
 void warp_to_centre()
 {
-    SDL_WarpMouse(main_screen->w / 2, main_screen->h / 2);
+    platform_warp_pointer(main_screen->w / 2, main_screen->h / 2);
 }
 
 void on_mouse_motion(const SDL_MouseMotionEvent* motion)
@@ -137,7 +121,7 @@ void handle_event(SDL_Event* event)
 {
     switch (event->type) {
     case SDL_VIDEORESIZE:
-        on_resize(&event->resize);
+        window_set_mode(event->resize.w, event->resize.h, false);
         break;
     case SDL_KEYDOWN:
         on_key_down(&event->key);

@@ -13,11 +13,13 @@
 #include "glmisc.h"
 #include "input.h"
 #include "keep_libraries.h"
+#include "platform.h"
 #include "random.h"
 #include "selection.h"
 #include "shell.h"
 #include "sound.h"
 #include "textures.h"
+#include "window.h"
 
 namespace {
 
@@ -87,9 +89,7 @@ int start_up()
         std::fprintf(stderr, "SDL_Init failed\n");
         return -1;
     }
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    main_screen = SDL_SetVideoMode(800, 600, 16, SDL_OPENGL | SDL_RESIZABLE);
-    if (!main_screen)
+    if (!window_open())
         return -1;
     // The system pointer stays hidden for the whole run; the overlay draws its own.
     SDL_ShowCursor(SDL_DISABLE);
@@ -114,33 +114,34 @@ void run_play_frame(float dtime)
     gameenv_run(&main_gameenv, dtime);
 }
 
-void run_frames()
+// The frame loop's own state: the tick count at the start of the last frame and the
+// frame-rate report.
+u32 last_ticks = 0;
+FpsCounter fps_counter = {0, 0};
+
+void run_frame()
 {
-    u32 last_ticks = 0;
-    FpsCounter fps_counter = {0, 0};
+    u32 ticks = SDL_GetTicks();
+    u32 delay_ms;
+    float dtime = frame_time_step(ticks, last_ticks, &delay_ms);
+    if (delay_ms > 0)
+        platform_delay(delay_ms);
+
+    float fps;
+    if (fps_count_frame(&fps_counter, dtime, &fps))
+        std::printf("FPS: %.2f\n", fps);
+
     SDL_Event event;
-    while (main_run) {
-        u32 ticks = SDL_GetTicks();
-        u32 delay_ms;
-        float dtime = frame_time_step(ticks, last_ticks, &delay_ms);
-        if (delay_ms > 0)
-            SDL_Delay(delay_ms);
+    while (SDL_PollEvent(&event))
+        handle_event(&event);
 
-        float fps;
-        if (fps_count_frame(&fps_counter, dtime, &fps))
-            std::printf("FPS: %.2f\n", fps);
+    if (main_state == PS_INGAME)
+        run_play_frame(dtime);
 
-        while (SDL_PollEvent(&event))
-            handle_event(&event);
-
-        if (main_state == PS_INGAME)
-            run_play_frame(dtime);
-
-        if (main_screen)
-            draw_screen();
-        // The delay above counts towards the next frame.
-        last_ticks = ticks;
-    }
+    if (main_screen)
+        draw_screen();
+    // The delay above counts towards the next frame.
+    last_ticks = ticks;
 }
 
 }  // namespace
@@ -149,8 +150,7 @@ int SDL_main(int, char**)
 {
     if (start_up() != 0)
         return error_exit();
-    run_frames();
-    shut_down();
+    platform_run_frames(run_frame, shut_down);
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "camera.h"
 #include "check.h"
 #include "newgame.h"
+#include "platform.h"
 
 SDL_Surface* main_screen = nullptr;
 bool main_run = true;
@@ -58,7 +59,7 @@ int state_group(ProgramState state)
 void warp_to_centre()
 {
     if (main_screen)
-        SDL_WarpMouse(main_screen->w / 2, main_screen->h / 2);
+        platform_warp_pointer(main_screen->w / 2, main_screen->h / 2);
 }
 
 // Takes the next free menu element, initialised, or stops the program when the table is full.
