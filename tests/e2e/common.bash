@@ -41,6 +41,22 @@ start_game() {
     game_pid=$!
 }
 
+# game_preload LIB...: the LD_PRELOAD list that puts LIBs under the game; an instrumented
+# build needs its sanitizer runtime first among the preloaded libraries.
+game_preload() {
+    local asan_lib
+    asan_lib=$(ldd "$game" | awk '/libasan/ { print $3; exit }')
+    local IFS=:
+    echo "${asan_lib:+$asan_lib:}$*"
+}
+
+# build_sdl_calls: builds the library that writes down the game's window requests to SDL
+# into $work/sdl_calls.so; preload it with QUORVALE_SDL_CALLS naming the log file.
+build_sdl_calls() {
+    g++ -O1 -shared -fPIC -o "$work/sdl_calls.so" "$(dirname "${BASH_SOURCE[0]}")/sdl_calls.cpp" -ldl ||
+        fail "could not build the SDL call log"
+}
+
 # Waits until the game's window is mapped, then puts the pointer on it, because without a
 # window manager key events go to the window under the pointer.
 find_window() {

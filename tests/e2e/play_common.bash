@@ -11,14 +11,12 @@ party0_rgb="200 100 0"
 party1_rgb="100 200 0"
 roof_rgb="103 106 109"
 
-# start_frozen_game: start_game with time() fixed; the tick counter keeps running. A game
-# built with AddressSanitizer needs its runtime first among the preloaded libraries.
+# start_frozen_game [LIB...]: start_game with time() fixed, and LIBs preloaded besides; the
+# tick counter keeps running.
 start_frozen_game() {
     [ -n "$faketime_lib" ] || fail "libfaketime.so.1 not found (package faketime)"
-    local preload=$faketime_lib asan_lib
-    asan_lib=$(ldd "$game" | awk '/libasan/ { print $3; exit }')
-    [ -n "$asan_lib" ] && preload="$asan_lib:$faketime_lib"
-    FAKETIME="2024-03-01 12:00:00" FAKETIME_DONT_FAKE_MONOTONIC=1 LD_PRELOAD="$preload" start_game
+    FAKETIME="2024-03-01 12:00:00" FAKETIME_DONT_FAKE_MONOTONIC=1 \
+        LD_PRELOAD="$(game_preload "$faketime_lib" "$@")" start_game
 }
 
 # click_play: a click on "Play" in the main menu (40 pixels above the centre); the same spot
