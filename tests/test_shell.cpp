@@ -161,6 +161,17 @@ TEST_F(ShellTest, KeysAreRecordedAndCtrlKeepsThemFromTheMenus)
     key(SDLK_LCTRL, false);
     key(SDLK_DOWN);
     EXPECT_STREQ(selected_text(), "Quit");
+
+    // The table spans every code of the SDL headers in use; codes beyond it are not recorded.
+    key(SDLK_F1);
+    EXPECT_TRUE(main_key_states[SDLK_F1]);
+    key(SDLK_LAST);
+    EXPECT_TRUE(main_key_states[MAIN_KEY_COUNT - 1]);
+    bool before[MAIN_KEY_COUNT];
+    std::memcpy(before, main_key_states, sizeof(before));
+    key(MAIN_KEY_COUNT);
+    key(-1);
+    EXPECT_EQ(std::memcmp(before, main_key_states, sizeof(before)), 0);
 }
 
 TEST_F(ShellTest, ClicksHitButtonsInWindowCoordinatesWithYFlipped)
