@@ -37,9 +37,15 @@ void push_own_event(const SDL_Event& event)
 // browser's own uses (Ctrl+A selecting the page, F11, arrows scrolling); every other key
 // keeps the browser's meaning and never reaches the game. A click on the canvas while the
 // game wants the pointer held takes the pointer and is not a click of the game's.
+//
+// Escape in play pauses the game once, however the browser treats it: some free the pointer
+// and keep the key, some pass the key on and keep the pointer, some do both, in either order.
+// A loss of the pointer close to an Escape that reached the game is that Escape's; an Escape
+// close after a loss is the loss's.
 EM_JS(void, web_init, (), {
     var input = {locked: false, wanted: false, pending: false, refused: false, expectUnlock: false,
-                 away: false, lockTakenAway: false, swallowUp: {}};
+                 away: false, lockTakenAway: false, swallowUp: {}, escapeAt: -1e9, lostAt: -1e9};
+    var ESCAPE_PAIR_MS = 250;
     Module.quorvaleInput = input;
     var canvas = Module.canvas;
     var gameKeys = {};
@@ -52,11 +58,15 @@ EM_JS(void, web_init, (), {
             event.stopImmediatePropagation();
             return;
         }
-        // Escape while the pointer is held is the browser's: it frees the pointer, which
-        // pauses the game as Escape does.
-        if (event.keyCode === 27 && input.locked) {
-            event.stopImmediatePropagation();
-            event.preventDefault();
+        if (event.keyCode === 27) {
+            var now = performance.now();
+            if (now - input.lostAt < ESCAPE_PAIR_MS) {
+                event.stopImmediatePropagation();
+                event.preventDefault();
+                return;
+            }
+            if (input.locked)
+                input.escapeAt = now;
         }
     }
     window.addEventListener('keydown', onKey, true);
@@ -100,10 +110,13 @@ EM_JS(void, web_init, (), {
             input.pending = false;
             input.refused = false;
         } else if (input.locked) {
-            if (input.expectUnlock)
+            var now = performance.now();
+            if (input.expectUnlock) {
                 input.expectUnlock = false;
-            else
+            } else if (now - input.escapeAt >= ESCAPE_PAIR_MS) {
                 input.lockTakenAway = true;
+                input.lostAt = now;
+            }
         }
         input.locked = locked;
     });
