@@ -59,8 +59,9 @@
     showMessage(text, state === 'error');
   }
 
-  function failed(error) {
-    var detail = recentErrors.length ? '\n\n' + recentErrors.slice(-4).join('\n') : '';
+  // Stops with an error; `withOutput` adds the game's last error lines, which tell why.
+  function failed(error, withOutput) {
+    var detail = withOutput && recentErrors.length ? '\n\n' + recentErrors.slice(-4).join('\n') : '';
     stop('error', error, 'Quorvale stopped with an error: ' + error + '.' + detail +
          '\n\nThe log below the game has everything it printed. Reload the page to try again.');
   }
@@ -165,7 +166,9 @@
     printErr: function (text) {
       console.error(text);
       addLog(text, true);
-      recentErrors.push(text);
+      // emscripten's own notes on its OpenGL emulation say nothing about a failure.
+      if (!/^WARNING: using emscripten GL/.test(text))
+        recentErrors.push(text);
       if (recentErrors.length > 20)
         recentErrors.shift();
     },
@@ -195,10 +198,10 @@
       if (status === 0)
         stop('ended', null, 'Quorvale has ended.\n\nReload the page to play again.');
       else
-        failed('exit status ' + (status & 255));
+        failed('exit status ' + (status & 255), true);
     },
     onAbort: function (what) {
-      failed(String(what || 'aborted'));
+      failed(String(what || 'aborted'), true);
     }
   };
 
@@ -208,7 +211,7 @@
     if (!page.ready && /\.data\b|NetworkError|Not Found/i.test(text))
       failed('its data could not be downloaded (' + text.replace(/^Uncaught (Error: )?/, '') + ')');
     else
-      failed(text.replace(/^Uncaught /, ''));
+      failed(text.replace(/^Uncaught /, ''), true);
   });
 
   // The first click or key press starts the game's sound and lets it hold the pointer; that
