@@ -92,7 +92,15 @@ describe('the page', () => {
     await page.click('#start');
     await page.keyboard.press('F11');
     await until(page, () => !window.quorvale.fullscreen && window.quorvale.canvas.width === 800);
-    assert.equal((await state(page)).stopped, false);
+    await page.keyboard.down('Alt');
+    await page.keyboard.press('Enter');
+    await page.keyboard.up('Alt');
+    await until(page, () => window.quorvale.fullscreen && window.quorvale.canvas.width === 1280);
+    await page.keyboard.press('F11');
+    await until(page, () => !window.quorvale.fullscreen && window.quorvale.canvas.width === 800);
+    const s2 = await state(page);
+    assert.equal(s2.stopped, false);
+    assert.equal(s2.state, 'menu', 'Alt+Return is not the menu\'s Return');
     await page.close();
   });
 
@@ -116,7 +124,7 @@ describe('the page', () => {
 describe('play', () => {
   // The world is drawn through emscripten's OpenGL emulation, which takes seconds a frame in
   // software rendering; hence the long waits.
-  test('holds the pointer in play and pauses when the page is hidden', async () => {
+  test('holds the pointer in play and pauses when the browser frees it or hides the page', async () => {
     const page = await open(browser, server.url);
     await ready(page);
     await page.click('#start');
@@ -128,6 +136,17 @@ describe('play', () => {
     await page.mouse.click(400, 300);
     await until(page, () => window.quorvale.pointerLocked, 120000);
     assert.equal((await state(page)).state, 'playing');
+    assert.equal((await state(page)).audio.state, 'running');
+
+    // The browser freeing the pointer (its own Escape) pauses the game.
+    await page.evaluate(() => document.exitPointerLock());
+    await inState(page, 'paused', 120000);
+    // Escape continues (as on the desktop, the pointer put in the middle hovers "Quit"); it is
+    // no user activation, so the click takes the pointer.
+    await page.keyboard.press('Escape');
+    await inState(page, 'playing', 120000);
+    await page.mouse.click(400, 300);
+    await until(page, () => window.quorvale.pointerLocked, 120000);
 
     await page.evaluate(() => {
       Object.defineProperty(document, 'hidden', {value: true, configurable: true});
