@@ -43,8 +43,7 @@ function(quorvale_web_page target)
     # The page learns how the game ended (Module.onExit) and the output is flushed.
     -sEXIT_RUNTIME=1
     "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/resources/images@/resources/images"
-    "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/resources/sounds@/resources/sounds"
-    "SHELL:--exclude-file *.txt")
+    "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/resources/sounds@/resources/sounds")
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${page_files} ${QUORVALE_WEB_OUTPUT}
     VERBATIM)

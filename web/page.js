@@ -134,6 +134,7 @@
     if (!page.ready) {
       page.ready = true;
       page.readyMs = Math.round(performance.now());
+      el('progress').value = 1;
       el('loading').hidden = true;
       el('start').hidden = false;
     }
@@ -214,16 +215,22 @@
       failed(text.replace(/^Uncaught /, ''), true);
   });
 
-  // The first click or key press starts the game's sound and lets it hold the pointer; that
-  // key is not the game's. Later ones wake a suspended audio context.
+  // The first click or key press once the menu is there starts the game's sound and lets it
+  // hold the pointer; no key reaches the game before, that one included. Later ones wake a
+  // suspended audio context.
   el('start').addEventListener('click', start);
-  window.addEventListener('keydown', function (event) {
-    if (page.started || !page.ready || page.stopped)
+  function keyBeforeStart(event) {
+    if (page.started || page.stopped)
       return;
     event.stopImmediatePropagation();
-    event.preventDefault();
-    start();
-  }, true);
+    if (page.ready) {
+      event.preventDefault();
+      if (event.type === 'keydown')
+        start();
+    }
+  }
+  window.addEventListener('keydown', keyBeforeStart, true);
+  window.addEventListener('keyup', keyBeforeStart, true);
   window.addEventListener('pointerdown', resumeAudio, true);
   window.addEventListener('keydown', resumeAudio, true);
 

@@ -4,6 +4,8 @@
 // provides Module.canvasSize, Module.toggleFullscreen and Module.onFrame.
 #include "platform.h"
 
+#include <cstring>
+
 #include <emscripten.h>
 
 #include "frametime.h"
@@ -261,7 +263,15 @@ u32 platform_ticks()
 
 bool platform_poll_event(SDL_Event* event)
 {
-    while (SDL_PollEvent(event)) {
+    for (;;) {
+        // The browser's SDL reports every mouse button as a touch too, and a touch it cannot
+        // place (under pointer lock, before any free click) is left unwritten: the event would
+        // repeat the one before. Cleared, such a one is skipped.
+        std::memset(event, 0, sizeof(*event));
+        if (!SDL_PollEvent(event))
+            break;
+        if (event->type == 0)
+            continue;
         if (event->type != SDL_MOUSEMOTION && event->type != SDL_MOUSEBUTTONDOWN &&
             event->type != SDL_MOUSEBUTTONUP)
             return true;

@@ -159,6 +159,42 @@ describe('play', () => {
   });
 });
 
+describe('random input', () => {
+  // Every key the game reads, clicks, drags and wheel turns at random places, including tiny
+  // and fullscreen canvases: the game keeps running or quits as the player asked, never fails.
+  test('no sequence stops the game with an error', async () => {
+    const page = await open(browser, server.url);
+    await ready(page);
+    await page.click('#start');
+    let seed = 12345;
+    const rand = n => { seed = (seed * 1103515245 + 12345) % 2147483648; return seed % n; };
+    const keys = ['w', 'a', 's', 'd', 'e', 'i', 'Space', 'Enter', 'ArrowUp', 'ArrowDown', 'ArrowLeft',
+                  'F1', 'Shift', 'Control', 'Alt', 'F11', 'q', 'Escape'];
+    for (let i = 0; i < 300 && !(await state(page)).stopped; i++) {
+      const x = rand(820), y = 40 + rand(620);
+      switch (rand(6)) {
+      case 0: await page.keyboard.press(keys[rand(keys.length - 1)]); break;  // Escape below
+      case 1: await page.mouse.move(x, y, {steps: 1 + rand(3)}); break;
+      case 2: await page.mouse.click(x, y, {button: rand(3) ? 'left' : 'right'}); break;
+      case 3: await page.mouse.down(); await page.mouse.move(x, y); await page.mouse.up(); break;
+      case 4: await page.mouse.wheel({deltaY: rand(2) ? 120 : -120}); break;
+      case 5:
+        if (rand(20) === 0)
+          await page.setViewport(rand(2) ? {width: 30, height: 60} : {width: 1280, height: 800});
+        else if (rand(30) === 0)
+          await page.keyboard.press('Escape');
+        break;
+      }
+    }
+    await page.setViewport({width: 1280, height: 800});
+    await new Promise(resolve => setTimeout(resolve, 2000));
+    const s = await state(page);
+    assert.ok(!s.stopped || (s.state === 'ended' && s.exitStatus === 0), JSON.stringify(s));
+    assert.deepEqual(page.lines.filter(l => /^pageerror|Aborted|RuntimeError/.test(l)), []);
+    await page.close();
+  });
+});
+
 describe('failures', () => {
   test('a data file that cannot be downloaded says so', async () => {
     const page = await open(browser, server.url + 'nodata/');
