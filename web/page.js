@@ -180,8 +180,8 @@
       if (progress && +progress[2] > 0) {
         el('progress').value = +progress[1] / +progress[2];
         el('status').textContent = 'Downloading the game… ' +
-          Math.round(+progress[1] / 1048576 * 10) / 10 + ' of ' +
-          Math.round(+progress[2] / 1048576 * 10) / 10 + ' MB';
+          (+progress[1] / 1e6).toFixed(1) + ' of ' +
+          (+progress[2] / 1e6).toFixed(1) + ' MB';
       } else {
         el('status').textContent = text;
       }
