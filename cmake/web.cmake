@@ -34,6 +34,10 @@ function(quorvale_web_page target)
   set_source_files_properties(${CMAKE_SOURCE_DIR}/src/client/datadir.cpp PROPERTIES
     COMPILE_DEFINITIONS "QUORVALE_DATA_FROM_BIN=\"\"")
   set_target_properties(${target} PROPERTIES SUFFIX .js RUNTIME_OUTPUT_DIRECTORY ${QUORVALE_WEB_OUTPUT})
+  # emcc's JavaScript optimizer needs acorn, which Debian installs for its own node only; a link
+  # without it leaves a page that does not start.
+  set_target_properties(${target} PROPERTIES
+    CXX_LINKER_LAUNCHER "${CMAKE_COMMAND};-E;env;NODE_PATH=/usr/share/nodejs")
   set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${data_files})
   target_link_options(${target} PRIVATE
     ${QUORVALE_WEB_GL_LINK_OPTIONS}
