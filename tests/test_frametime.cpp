@@ -50,4 +50,29 @@ TEST(FrameTime, TheRateIsReportedEveryFiveSecondsKeepingTheRemainder)
     EXPECT_FLOAT_EQ(fps, 19 / 5.0f);
 }
 
+TEST(FrameTime, TimeAwayIsNeverAFrameAndTheClockGoesOnFromItsLastReading)
+{
+    AwayClock clock = {0, 0, false};
+    u32 delay = 0;
+    EXPECT_EQ(away_clock_read(&clock, 1000), 1000u);
+    EXPECT_EQ(away_clock_read(&clock, 1016), 1016u);
+    // A minute away; the first frame back is a floor frame, later ones run at the ticks' pace.
+    away_clock_note_away(&clock);
+    u32 back = away_clock_read(&clock, 61016);
+    EXPECT_EQ(back, 1016u);
+    EXPECT_FLOAT_EQ(frame_time_step(back, 1016, &delay), 0.003f);
+    EXPECT_EQ(away_clock_read(&clock, 61036), 1036u);
+    EXPECT_FLOAT_EQ(frame_time_step(1036, back, &delay), 0.02f);
+    // Away again across the tick counter's wrap: the offsets add up modulo 2^32.
+    away_clock_note_away(&clock);
+    EXPECT_EQ(away_clock_read(&clock, 0xFFFFFFF0u), 1036u);
+    away_clock_note_away(&clock);
+    EXPECT_EQ(away_clock_read(&clock, 100), 1036u);
+    EXPECT_EQ(away_clock_read(&clock, 110), 1046u);
+    // Notes of being away with no reading between them count once.
+    away_clock_note_away(&clock);
+    away_clock_note_away(&clock);
+    EXPECT_EQ(away_clock_read(&clock, 5000), 1046u);
+}
+
 }  // namespace

@@ -496,6 +496,32 @@ TEST(ImageReplaceColor, OnlyExactMatchesOfAllFourChannelsChange)
     SDL_FreeSurface(s);
 }
 
+// The party textures are made from copies of one surface, each recoloured on its own.
+TEST(ImageCopy, ACopyHasThePixelsAndIsRecolouredAlone)
+{
+    SDL_Surface* s = SDL_CreateRGBSurface(0, 3, 2, 32, 0xFF, 0xFF00, 0xFF0000, 0xFF000000);
+    ASSERT_NE(s, nullptr);
+    Uint8* px = static_cast<Uint8*>(s->pixels);
+    for (int i = 0; i < s->pitch * s->h; i++)
+        px[i] = Uint8(i * 7 + 1);
+    Uint8 key[4] = {255, 128, 0, 255}, green[4] = {128, 255, 0, 255};
+    std::memcpy(px + s->pitch + 4, key, 4);
+
+    SDL_Surface* copy = copy_surface(s);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_TRUE(surface_format_allowed(copy));
+    EXPECT_EQ(copy->w, 3);
+    EXPECT_EQ(copy->h, 2);
+    for (int y = 0; y < 2; y++)
+        for (int x = 0; x < 3; x++)
+            EXPECT_EQ(pixel(copy, x, y), pixel(s, x, y)) << x << "," << y;
+    replace_color(copy, key, green);
+    EXPECT_EQ(pixel(copy, 1, 1), (std::vector<int>{128, 255, 0, 255}));
+    EXPECT_EQ(pixel(s, 1, 1), (std::vector<int>{255, 128, 0, 255}));
+    SDL_FreeSurface(copy);
+    SDL_FreeSurface(s);
+}
+
 TEST(ImageReplaceColorDeathTest, ASurfaceInAnotherFormatStopsTheProgram)
 {
     SDL_Surface* s = SDL_CreateRGBSurface(0, 2, 2, 24, 0xFF, 0xFF00, 0xFF0000, 0);

@@ -1,11 +1,13 @@
 #include "shell.h"
 
+#include <cmath>
 #include <cstring>
 
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
 #include "input.h"
+#include "pointermotion.h"
 
 namespace {
 
@@ -161,6 +163,17 @@ TEST_F(ShellTest, KeysAreRecordedAndCtrlKeepsThemFromTheMenus)
     key(SDLK_LCTRL, false);
     key(SDLK_DOWN);
     EXPECT_STREQ(selected_text(), "Quit");
+
+    // The table spans every code of the SDL headers in use; codes beyond it are not recorded.
+    key(SDLK_F1);
+    EXPECT_TRUE(main_key_states[SDLK_F1]);
+    key(SDLK_LAST);
+    EXPECT_TRUE(main_key_states[MAIN_KEY_COUNT - 1]);
+    bool before[MAIN_KEY_COUNT];
+    std::memcpy(before, main_key_states, sizeof(before));
+    key(MAIN_KEY_COUNT);
+    key(-1);
+    EXPECT_EQ(std::memcmp(before, main_key_states, sizeof(before)), 0);
 }
 
 TEST_F(ShellTest, ClicksHitButtonsInWindowCoordinatesWithYFlipped)
@@ -190,6 +203,52 @@ TEST_F(ShellTest, MotionHoversUnlessItIsToBeIgnored)
     EXPECT_STREQ(selected_text(), "Quit");
     motion(10, 10);
     EXPECT_STREQ(selected_text(), "");
+}
+
+// The browser reports a held pointer's movement only; made into the desktop's event (the centre
+// plus the movement), it turns the camera by the desktop's rules.
+TEST_F(ShellTest, HeldPointerMovementsTurnTheCameraByTheDesktopRules)
+{
+    main_mouse_grabbed = true;
+    main_cam_yaw = 0;
+    main_cam_pitch = 0;
+    auto held = [&](int dx, int dy) {
+        HeldMotion m = held_pointer_motion(800, 600, dx, dy);
+        SDL_Event e = {};
+        e.type = SDL_MOUSEMOTION;
+        e.motion.x = Uint16(m.x);
+        e.motion.y = Uint16(m.y);
+        e.motion.xrel = Sint16(m.xrel);
+        e.motion.yrel = Sint16(m.yrel);
+        handle_event(&e);
+    };
+    auto turned = [](float from, float to) { return std::remainder(from - to, 2 * 3.14159265f); };
+
+    held(40, 0);
+    float per_pixel = -main_cam_yaw / 40;
+    ASSERT_GT(per_pixel, 0);
+    held(0, 20);
+    EXPECT_NEAR(main_cam_pitch, -20 * per_pixel, 1e-6);
+    // Inside the central half a jump of a fifth of the window or more is a warp's echo.
+    float yaw = main_cam_yaw;
+    held(160, 0);
+    held(-199, 0);
+    held(0, 120);
+    EXPECT_FLOAT_EQ(main_cam_yaw, yaw);
+    EXPECT_NEAR(main_cam_pitch, -20 * per_pixel, 1e-6);
+    // Beyond it the whole movement counts, as far as the window's edge.
+    held(250, 0);
+    EXPECT_NEAR(turned(yaw, main_cam_yaw), 250 * per_pixel, 1e-4);
+    yaw = main_cam_yaw;
+    held(-5000, 0);
+    EXPECT_NEAR(turned(yaw, main_cam_yaw), -400 * per_pixel, 1e-4);
+
+    EXPECT_EQ(held_pointer_motion(800, 600, 5000, -5000).x, 799);
+    EXPECT_EQ(held_pointer_motion(800, 600, 5000, -5000).yrel, -300);
+    HeldMotion tiny = held_pointer_motion(1, 1, 3, -3);
+    EXPECT_EQ(tiny.x, 0);
+    EXPECT_EQ(tiny.xrel, 0);
+    EXPECT_EQ(tiny.yrel, 0);
 }
 
 TEST_F(ShellTest, SettingTheSameStateAgainReselectsItsFirstButton)

@@ -22,3 +22,18 @@ bool fps_count_frame(FpsCounter* counter, float dtime, float* fps)
     counter->frame_counter = 0;
     return true;
 }
+
+u32 away_clock_read(AwayClock* clock, u32 ticks)
+{
+    if (clock->returning) {
+        clock->offset = ticks - clock->last;
+        clock->returning = false;
+    }
+    clock->last = ticks - clock->offset;
+    return clock->last;
+}
+
+void away_clock_note_away(AwayClock* clock)
+{
+    clock->returning = true;
+}

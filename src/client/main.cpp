@@ -121,7 +121,7 @@ FpsCounter fps_counter = {0, 0};
 
 void run_frame()
 {
-    u32 ticks = SDL_GetTicks();
+    u32 ticks = platform_ticks();
     u32 delay_ms;
     float dtime = frame_time_step(ticks, last_ticks, &delay_ms);
     if (delay_ms > 0)
@@ -132,7 +132,7 @@ void run_frame()
         std::printf("FPS: %.2f\n", fps);
 
     SDL_Event event;
-    while (SDL_PollEvent(&event))
+    while (platform_poll_event(&event))
         handle_event(&event);
 
     if (main_state == PS_INGAME)

@@ -4,6 +4,8 @@
 // platform_web.cpp.
 #pragma once
 
+#include <SDL/SDL.h>
+
 #include "types.h"
 
 // Prepares the first video mode: asks for buffer swaps paced by the display's refresh (a
@@ -12,6 +14,12 @@ void platform_before_window();
 // Calls frame() once a frame while main_run is set, then finish() once. On the desktop it
 // returns after finish(); in the browser the page drives the frames.
 void platform_run_frames(void (*frame)(), void (*finish)());
+// The frame clock in milliseconds: SDL's tick counter, less the time the game was away (a
+// hidden browser page), which no frame may simulate.
+u32 platform_ticks();
+// Takes the next event from SDL's queue as the game's input rules expect it. False when the
+// queue is empty.
+bool platform_poll_event(SDL_Event* event);
 // Sleeps away the rest of a frame shorter than the frame-time floor.
 void platform_delay(u32 ms);
 // Puts the pointer at (x, y), window pixels from the top left.

@@ -55,6 +55,16 @@ void platform_run_frames(void (*frame)(), void (*finish)())
     finish();
 }
 
+u32 platform_ticks()
+{
+    return SDL_GetTicks();
+}
+
+bool platform_poll_event(SDL_Event* event)
+{
+    return SDL_PollEvent(event) != 0;
+}
+
 void platform_delay(u32 ms)
 {
     SDL_Delay(ms);

@@ -21,9 +21,18 @@ enum ProgramState {
     PS_MAINMENU = 4,    // no game; the main menu on a black screen
 };
 
-constexpr int MAIN_KEY_COUNT = 324;     // SDL key codes 0..323
+// One entry for every key code the SDL headers in use define, 0..SDLK_LAST: 324 with SDL 1.2's
+// own headers; the browser's SDL numbers the keys that type no character 1024 + scan code (F1 is
+// 1082, left Ctrl 1248), so its table has 1537.
+constexpr int MAIN_KEY_COUNT = SDLK_LAST + 1;
 constexpr int MAIN_BUTTON_COUNT = 8;    // SDL mouse buttons 0..7 (1 left, 3 right)
 constexpr int MAIN_GUIELEMS_SIZE = 20;  // capacity of main_guielems
+
+// The keys the game reads from main_key_states by their code.
+static_assert(SDLK_w < MAIN_KEY_COUNT && SDLK_a < MAIN_KEY_COUNT && SDLK_s < MAIN_KEY_COUNT &&
+              SDLK_d < MAIN_KEY_COUNT && SDLK_e < MAIN_KEY_COUNT && SDLK_SPACE < MAIN_KEY_COUNT &&
+              SDLK_LCTRL < MAIN_KEY_COUNT && SDLK_LSHIFT < MAIN_KEY_COUNT &&
+              SDLK_F1 < MAIN_KEY_COUNT);
 
 // Menu groups, one per program state that shows a menu.
 constexpr int GROUP_PAUSEMENU = 1;

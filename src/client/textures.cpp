@@ -33,7 +33,9 @@ int upload(SDL_Surface* surface, GLuint* texture)
     glBindTexture(GL_TEXTURE_2D, *texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, num_colors, surface->w, surface->h, 0, format,
+    // The symbolic internal format means what the component count does; WebGL takes only it.
+    GLint internal_format = num_colors == 4 ? GL_RGBA : GL_RGB;
+    glTexImage2D(GL_TEXTURE_2D, 0, internal_format, surface->w, surface->h, 0, format,
                  GL_UNSIGNED_BYTE, surface->pixels);
     return 0;
 }
@@ -65,7 +67,7 @@ int load_party_textures()
     // Orange is a party colour in this file, so mid green marks the transparent pixels.
     replace_color(surface, mid_green, transparent);
     for (int p = 0; p < 2; p++) {
-        SDL_Surface* copy = SDL_ConvertSurface(surface, surface->format, surface->flags);
+        SDL_Surface* copy = copy_surface(surface);
         if (!copy) {
             SDL_FreeSurface(surface);
             return -1;

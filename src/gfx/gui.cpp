@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include <SDL/SDL.h>
 #include <GL/gl.h>
 
 namespace {
@@ -220,12 +221,14 @@ void gui_disable_group(GuiElem* elems, int elemc, int group)
 
 bool gui_press_key(GuiElem* elems, int elemc, int key)
 {
+    // The codes of the SDL headers in use: Up and Down are 273 and 274 with SDL 1.2's own,
+    // 1024 + scan code in the browser's.
     switch (key) {
-    case 13:
+    case SDLK_RETURN:
         return gui_activate_selected(elems, elemc);
-    case 273:
+    case SDLK_UP:
         return gui_browse(elems, elemc, true);
-    case 274:
+    case SDLK_DOWN:
         return gui_browse(elems, elemc, false);
     default:
         return false;

@@ -72,7 +72,7 @@ bool gui_browse(GuiElem* elems, int elemc, bool up);
 void gui_enable_group(GuiElem* elems, int elemc, int group);
 // Disables every element of `group`; selection flags stay.
 void gui_disable_group(GuiElem* elems, int elemc, int group);
-// Return activates, Up and Down browse; true when the key was consumed.
+// Handles the SDL key code `key`: Return activates, Up and Down browse; true when consumed.
 bool gui_press_key(GuiElem* elems, int elemc, int key);
 // Hover: selects the first enabled selectable element under (x, y), or deselects all.
 void gui_mouse_move(GuiElem* elems, int elemc, int cx, int cy, int x, int y);

@@ -126,6 +126,18 @@ SDL_Surface* load_image(const char* path)
     return surface;
 }
 
+SDL_Surface* copy_surface(SDL_Surface* surface)
+{
+    CHECK(surface_format_allowed(surface));
+    SDL_Surface* copy = SDL_CreateRGBSurface(0, surface->w, surface->h, 32, RMASK, GMASK, BMASK, AMASK);
+    if (!copy)
+        return nullptr;
+    for (int y = 0; y < surface->h; y++)
+        std::memcpy(static_cast<u8*>(copy->pixels) + y * copy->pitch,
+                    static_cast<const u8*>(surface->pixels) + y * surface->pitch, (size_t)surface->w * 4);
+    return copy;
+}
+
 void replace_color(SDL_Surface* surface, u8* from, u8* to)
 {
     CHECK(surface_format_allowed(surface));

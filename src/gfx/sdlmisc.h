@@ -18,6 +18,10 @@ bool surface_format_allowed(SDL_Surface* surface);
 // Converts *surface to the allowed format, freeing the original if it had to be converted:
 // 0 on success, -1 with *surface null on failure.
 int convert_surface_to_allowed(SDL_Surface** surface);
+// A new surface in the allowed format with the pixels of `surface` (which must be in it),
+// copied row by row; null when no surface can be made. The browser's SDL_ConvertSurface
+// copies a canvas the game never drew into, so copies are made here.
+SDL_Surface* copy_surface(SDL_Surface* surface);
 // Overwrites every pixel equal to `from` (R, G, B, A bytes) with `to`, padding included;
 // stops the program if the surface is not in the allowed format.
 void replace_color(SDL_Surface* surface, u8* from, u8* to);

@@ -1,6 +1,7 @@
 // The game's sounds: a bank of loaded sounds held as 16-bit stereo at 44100 frames per
 // second, named collections of interchangeable sounds, and play requests that start a voice
-// in the software mixer, which runs on its own output thread.
+// in the software mixer, which runs on its own output thread (in the browser, which has no
+// threads, once every animation frame).
 //
 // Everything here is called from the game thread. The mixer thread only reads the sample
 // buffers of the bank (complete before any voice refers to them) and the voice table.

@@ -25,6 +25,8 @@ void sound_bank_clear();
 
 // Mixes the next 1024 frames of every voice and hands them to the output.
 void feed_sound();
+// True when the ring block feed_sound() fills next is free, so that the call cannot wait.
+bool mixer_output_free();
 // Where feed_sound sends its buffers; null restores the audio ring. Only while the mixer
 // thread is stopped.
 void sound_set_output(void (*output)(char* buf, int bufsize));

@@ -1,19 +1,17 @@
-// The mixer: the voice table, the mixing thread and the block ring it fills.
+// The mixer: the voice table, the mixing and the block ring it fills. What keeps it running
+// is the platform's (soundthread.h).
 #include "sound.h"
 
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <exception>
-#include <thread>
 
 #include "audioout.h"
 #include "random.h"
 #include "sound_internal.h"
+#include "soundthread.h"
 
 namespace {
 
@@ -26,19 +24,13 @@ int next_sound_id = 0;  // game thread only
 
 V3f listener_position = {0, 0, 0};  // view coordinates; game thread only
 
-// The ring position of the mixer thread (and of sound_init before the thread starts).
+// The ring position of the mixer (and of sound_init before the mixer starts).
 int wmm_filling_block = 0;    // block being filled, 0..3
 int wmm_filling_block_i = 0;  // bytes already in it, 0..4096
 
-// Held by pointer: if the program exits while the mixer runs (the X server going away calls
-// exit()), a joinable std::thread destroyed at exit would abort the process.
-std::thread* sound_thread = nullptr;
-bool thread_started = false;        // game thread only
-std::atomic<bool> run_thread{false};  // written by the game thread, polled by the mixer
+bool mixer_started = false;  // game thread only
 
 void (*sound_output)(char* buf, int bufsize) = nullptr;  // null: the audio ring
-
-constexpr auto POLL_INTERVAL = std::chrono::milliseconds(11);
 
 // Takes voice `i` out of the table, moving the later ones down a place.
 void remove_playing_sound(int i)
@@ -61,15 +53,14 @@ void clear_finished_sounds()
     }
 }
 
-// Copies `buf` into the ring, queueing each block as it fills. Waits for a free block in
-// 11 ms naps; a stop request during the wait drops the rest of the buffer.
+// Copies `buf` into the ring, queueing each block as it fills. Waits for a free block as the
+// platform's mixer waits; a stop request during the wait drops the rest of the buffer.
 void driver_play(char* buf, int bufsize)
 {
     int offset = 0;
     while (offset < bufsize) {
         while (!driver_block_done(wmm_filling_block)) {
-            std::this_thread::sleep_for(POLL_INTERVAL);
-            if (!run_thread.load())
+            if (!mixer_wait_for_output())
                 return;
         }
         int n = WMM_BLOCK_BYTES - wmm_filling_block_i;
@@ -84,30 +75,6 @@ void driver_play(char* buf, int bufsize)
             wmm_filling_block_i = 0;
         }
     }
-}
-
-void sound_thread_func()
-{
-    while (run_thread.load())
-        feed_sound();
-}
-
-// Starts the mixer thread; false when the system gives none.
-bool thread_start()
-{
-    try {
-        sound_thread = new std::thread(sound_thread_func);
-    } catch (const std::exception&) {  // no thread, or no memory for it
-        return false;
-    }
-    return true;
-}
-
-void thread_join()
-{
-    sound_thread->join();
-    delete sound_thread;
-    sound_thread = nullptr;
 }
 
 int clip_s16(int v)
@@ -161,6 +128,11 @@ void feed_sound()
         driver_play(buffer, MIX_BUFFER_BYTES);
 }
 
+bool mixer_output_free()
+{
+    return driver_block_done(wmm_filling_block);
+}
+
 void generate_noise(Sound* sound, float length)
 {
     int frames = (int)(length * 44100);
@@ -182,7 +154,7 @@ void generate_noise(Sound* sound, float length)
 
 int sound_init()
 {
-    if (thread_started)
+    if (mixer_started)
         return 0;
     if (driver_init() != 0)
         return -1;
@@ -196,22 +168,19 @@ int sound_init()
             std::free(noise.buf);
     }
 
-    thread_started = false;
-    run_thread.store(true);
-    if (!thread_start()) {
+    if (!mixer_start()) {
         std::fprintf(stderr, "Error creating sound thread\n");
         return -1;
     }
-    thread_started = true;
+    mixer_started = true;
     return 0;
 }
 
 void sound_deinit()
 {
-    if (thread_started) {
-        run_thread.store(false);
-        thread_join();
-        thread_started = false;
+    if (mixer_started) {
+        mixer_stop();
+        mixer_started = false;
     }
     driver_deinit();
 }

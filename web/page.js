@@ -1,0 +1,263 @@
+// The page around the game: loads quorvale.js with its data, shows the download's progress,
+// starts the game's sound and pointer with a click, keeps the canvas at the size the window
+// allows, mirrors the game's output in the console and the log, and says what happened when
+// the game cannot start or stops. window.quorvale tells tests where the page is.
+(function () {
+  'use strict';
+
+  var CANVAS_W = 800, CANVAS_H = 600;  // the canvas size while the window has room for it
+  var LOG_LINES_MAX = 1000;
+
+  var page = window.quorvale = {
+    ready: false,        // the game has drawn its first frame
+    state: 'loading',    // 'loading', 'menu', 'paused', 'playing', 'ended' or 'error'
+    started: false,      // the player clicked (or pressed a key) to play
+    stopped: false,      // the game is no longer running
+    exitStatus: null,    // its exit status once stopped by exit, 0..255
+    error: null,         // what stopped it or kept it from starting
+    readyMs: null,       // milliseconds from opening the page to the first frame
+    pointerLocked: false,
+    fullscreen: false,
+    canvas: {width: CANVAS_W, height: CANVAS_H},
+    audio: {state: 'none', frames: 0}  // the audio context's state; sample frames with sound played
+  };
+
+  var el = function (id) { return document.getElementById(id); };
+  var canvas = el('canvas'), game = el('game'), log = el('log');
+  var recentErrors = [];
+
+  function addLog(text, isError) {
+    var line = document.createElement('span');
+    line.textContent = text + '\n';
+    if (isError)
+      line.className = 'err';
+    log.appendChild(line);
+    while (log.childNodes.length > LOG_LINES_MAX)
+      log.removeChild(log.firstChild);
+    if (!log.hidden)
+      log.scrollTop = log.scrollHeight;
+  }
+
+  function showMessage(text, isError) {
+    var message = el('message');
+    message.textContent = text;
+    message.className = 'overlay' + (isError ? ' error' : '');
+    message.hidden = false;
+    el('loading').hidden = true;
+    el('start').hidden = true;
+    el('hint').hidden = true;
+  }
+
+  function stop(state, error, text) {
+    if (page.stopped)
+      return;
+    page.stopped = true;
+    page.state = state;
+    page.error = error;
+    if (document.pointerLockElement)
+      document.exitPointerLock();
+    showMessage(text, state === 'error');
+  }
+
+  // Stops with an error; `withOutput` adds the game's last error lines, which tell why.
+  function failed(error, withOutput) {
+    var detail = withOutput && recentErrors.length ? '\n\n' + recentErrors.slice(-4).join('\n') : '';
+    stop('error', error, 'Quorvale stopped with an error: ' + error + '.' + detail +
+         '\n\nThe log below the game has everything it printed. Reload the page to try again.');
+  }
+
+  function webglAvailable() {
+    try {
+      var probe = document.createElement('canvas');
+      return !!(window.WebGLRenderingContext &&
+                (probe.getContext('webgl') || probe.getContext('experimental-webgl')));
+    } catch (e) {
+      return false;
+    }
+  }
+
+  // The canvas keeps 800 x 600 while the window holds it, shrinks with a smaller window and
+  // covers the screen in fullscreen. The game takes the size at its next frame.
+  function wantedCanvasSize() {
+    if (page.fullscreen)
+      return [Math.max(1, game.clientWidth), Math.max(1, game.clientHeight)];
+    var room = document.documentElement.clientWidth - 32;
+    var header = document.querySelector('header').offsetHeight;
+    var height = window.innerHeight - header - 16;
+    return [Math.max(1, Math.min(CANVAS_W, room)), Math.max(1, Math.min(CANVAS_H, height))];
+  }
+
+  function fullscreenElement() {
+    return document.fullscreenElement || document.webkitFullscreenElement || null;
+  }
+
+  function toggleFullscreen() {
+    if (fullscreenElement()) {
+      (document.exitFullscreen || document.webkitExitFullscreen).call(document);
+      return;
+    }
+    var request = game.requestFullscreen || game.webkitRequestFullscreen;
+    if (!request) {
+      console.error('This browser has no fullscreen mode for pages');
+      return;
+    }
+    var result = request.call(game);
+    if (result && result.catch)
+      result.catch(function (e) { console.error('Fullscreen was refused: ' + e.message); });
+  }
+
+  function onResize() {
+    page.fullscreen = fullscreenElement() === game;
+    Module.canvasSize = wantedCanvasSize();
+  }
+
+  function resumeAudio() {
+    var audio = Module.quorvaleAudio;
+    if (audio && audio.context.state === 'suspended')
+      audio.context.resume();
+  }
+
+  function start() {
+    if (page.started || !page.ready || page.stopped)
+      return;
+    page.started = true;
+    el('start').hidden = true;
+    resumeAudio();
+    canvas.focus();
+  }
+
+  var stateNames = {1: 'playing', 3: 'paused', 4: 'menu'};
+
+  // Called by the game after every frame with its state (shell.h's ProgramState), whether it
+  // holds the pointer, and the canvas size it drew at.
+  function onFrame(state, grabbed, w, h) {
+    if (!page.ready) {
+      page.ready = true;
+      page.readyMs = Math.round(performance.now());
+      el('progress').value = 1;
+      el('loading').hidden = true;
+      el('start').hidden = false;
+    }
+    if (page.stopped)
+      return;
+    page.state = stateNames[state] || page.state;
+    page.canvas.width = w;
+    page.canvas.height = h;
+    var input = Module.quorvaleInput;
+    page.pointerLocked = !!(input && input.locked);
+    var audio = Module.quorvaleAudio;
+    if (audio) {
+      page.audio.state = audio.context.state;
+      page.audio.frames = audio.frames;
+    }
+    var hint = !(grabbed && page.started && input && !input.locked && !input.pending);
+    if (el('hint').hidden !== hint)
+      el('hint').hidden = hint;
+  }
+
+  window.Module = {
+    canvas: canvas,
+    canvasSize: wantedCanvasSize(),
+    toggleFullscreen: toggleFullscreen,
+    onFrame: onFrame,
+    print: function (text) {
+      console.log(text);
+      addLog(text, false);
+    },
+    printErr: function (text) {
+      console.error(text);
+      addLog(text, true);
+      // emscripten's own notes on its OpenGL emulation say nothing about a failure.
+      if (!/^WARNING: using emscripten GL/.test(text))
+        recentErrors.push(text);
+      if (recentErrors.length > 20)
+        recentErrors.shift();
+    },
+    setStatus: function (text) {
+      if (page.ready || !text)
+        return;
+      var progress = /\(([\d.]+)\/([\d.]+)\)/.exec(text);
+      if (progress && +progress[2] > 0) {
+        el('progress').value = +progress[1] / +progress[2];
+        el('status').textContent = 'Downloading the game… ' +
+          (+progress[1] / 1e6).toFixed(1) + ' of ' +
+          (+progress[2] / 1e6).toFixed(1) + ' MB';
+      } else {
+        el('status').textContent = text;
+      }
+    },
+    onAudioOpen: function (audio) {
+      page.audio.state = audio.context.state;
+      audio.context.addEventListener('statechange', function () {
+        page.audio.state = audio.context.state;
+      });
+      if (page.started)
+        resumeAudio();
+    },
+    onExit: function (status) {
+      page.exitStatus = status & 255;
+      if (status === 0)
+        stop('ended', null, 'Quorvale has ended.\n\nReload the page to play again.');
+      else
+        failed('exit status ' + (status & 255), true);
+    },
+    onAbort: function (what) {
+      failed(String(what || 'aborted'), true);
+    }
+  };
+
+  // Errors outside the game's own calls: a download that failed, a crash in a frame.
+  window.addEventListener('error', function (event) {
+    var text = String(event.message || event.error || 'unknown error');
+    if (!page.ready && /\.data\b|NetworkError|Not Found/i.test(text))
+      failed('its data could not be downloaded (' + text.replace(/^Uncaught (Error: )?/, '') + ')');
+    else
+      failed(text.replace(/^Uncaught /, ''), true);
+  });
+
+  // The first click or key press once the menu is there starts the game's sound and lets it
+  // hold the pointer; no key reaches the game before, that one included. Later ones wake a
+  // suspended audio context.
+  el('start').addEventListener('click', start);
+  function keyBeforeStart(event) {
+    if (page.started || page.stopped)
+      return;
+    event.stopImmediatePropagation();
+    if (page.ready) {
+      event.preventDefault();
+      if (event.type === 'keydown')
+        start();
+    }
+  }
+  window.addEventListener('keydown', keyBeforeStart, true);
+  window.addEventListener('keyup', keyBeforeStart, true);
+  window.addEventListener('pointerdown', resumeAudio, true);
+  window.addEventListener('keydown', resumeAudio, true);
+
+  canvas.addEventListener('contextmenu', function (event) { event.preventDefault(); });
+  el('fullscreen').addEventListener('click', function (event) {
+    toggleFullscreen();
+    event.currentTarget.blur();
+  });
+  el('log-toggle').addEventListener('click', function (event) {
+    log.hidden = !log.hidden;
+    event.currentTarget.textContent = log.hidden ? 'Show log' : 'Hide log';
+    event.currentTarget.setAttribute('aria-expanded', String(!log.hidden));
+    event.currentTarget.blur();
+    log.scrollTop = log.scrollHeight;
+  });
+  window.addEventListener('resize', onResize);
+  document.addEventListener('fullscreenchange', onResize);
+  document.addEventListener('webkitfullscreenchange', onResize);
+
+  if (!webglAvailable()) {
+    stop('error', 'webgl', 'Quorvale needs WebGL, which this browser does not offer or has ' +
+         'turned off.\n\nTry a current Firefox, Chrome, Edge or Safari with hardware ' +
+         'acceleration (or WebGL) enabled.');
+    return;
+  }
+  var script = document.createElement('script');
+  script.src = 'quorvale.js';
+  script.onerror = function () { failed('quorvale.js could not be downloaded'); };
+  document.body.appendChild(script);
+})();
