@@ -63,11 +63,11 @@ export QUORVALE_BROWSER_OUT=$out QUORVALE_SOURCE=$quorvale_root
 # One file at a time: the machine's two cores render the page in software, and timings and
 # frame rates would suffer from a neighbour.
 status=0
-(cd tests/browser && node --test --test-concurrency=1 --test-timeout=180000 --test-reporter=spec \
+(cd tests/browser && node --test --test-concurrency=1 --test-timeout=180000 --test-reporter=tap \
     menu.test.mjs play.test.mjs first_view.test.mjs sound.test.mjs failures.test.mjs \
     robustness.test.mjs performance.test.mjs) 2>&1 | tee "$out/run.log" || status=$?
 
-count() { sed -n "s/^ℹ $1 \([0-9]*\)$/\1/p" "$out/run.log" | tail -n 1; }
+count() { sed -n "s/^# $1 \([0-9]*\)$/\1/p" "$out/run.log" | tail -n 1; }
 passed=$(count pass) failed=$(count fail) skipped=$(count skipped)
 passed=${passed:-0} failed=${failed:-0}
 [ "${skipped:-0}" -gt 0 ] && echo "(${skipped} steps skipped after a failed step before them)"
