@@ -1,0 +1,81 @@
+// The page loads with its progress bar while the data downloads, then the main menu appears
+// on the canvas: the caption, "Play" selected and "Quit", the game's own pointer, and the
+// arrow keys move the selection.
+import assert from 'node:assert/strict';
+import path from 'node:path';
+import {after, before, test} from 'node:test';
+
+import {OUT_DIR, sleep} from './lib/browser.mjs';
+import {menuProblems, pointerProblems} from './lib/image.mjs';
+import {figure, openSession, story} from './lib/session.mjs';
+
+const step = story(test);
+let session, game;
+
+before(async () => {
+  // The data package is spread over 2.5 s, so the progress bar has time to be seen.
+  session = await openSession('menu', {serverOptions: {slowData: 2500}});
+});
+after(async () => session?.close(game));
+
+// Records what the loading overlay shows every 50 ms from the page's first script on.
+const SAMPLE_LOADING = `(() => {
+  window.__loading = [];
+  const sample = () => {
+    const loading = document.getElementById('loading'), progress = document.getElementById('progress');
+    if (!loading || !progress)
+      return;
+    window.__loading.push({visible: !loading.hidden && loading.offsetParent !== null,
+                           value: progress.value, status: document.getElementById('status').textContent,
+                           ready: !!(window.quorvale && window.quorvale.ready)});
+  };
+  setInterval(sample, 50);
+  document.addEventListener('DOMContentLoaded', sample);
+})();`;
+
+step('the progress bar fills while the data downloads, then gives way to the start', 30, async (t) => {
+  game = await session.open({beforeGoto: (page) => page.evaluateOnNewDocument(SAMPLE_LOADING)});
+  // A picture of the page halfway through the download, for the record.
+  await game.page.waitForFunction(() => document.getElementById('progress').value > 0.3, {timeout: 15000});
+  await game.page.screenshot({path: path.join(OUT_DIR, 'menu-loading.png')});
+  await game.waitFor('q.ready', 30000);
+  await sleep(200);
+  const samples = await game.page.evaluate(() => window.__loading);
+  const downloading = samples.filter((s) => s.visible && !s.ready && s.value > 0 && s.value < 1);
+  figure(t, `${samples.length} samples of the loading overlay, ${downloading.length} mid-download; ` +
+            `statuses: ${[...new Set(samples.map((s) => s.status))].slice(0, 4).join(' | ')}`);
+  assert.ok(downloading.length >= 5, 'the progress bar was never seen part-filled while the data downloaded');
+  const values = samples.filter((s) => !s.ready).map((s) => s.value);
+  assert.ok(values.every((v, i) => i === 0 || v >= values[i - 1]), `the progress went backwards: ${values}`);
+  assert.ok(downloading.some((s) => /\d/.test(s.status)), 'the status never says how much is downloaded');
+  const shown = await game.page.evaluate(() => ({
+    loading: !document.getElementById('loading').hidden,
+    start: !document.getElementById('start').hidden,
+    message: !document.getElementById('message').hidden,
+  }));
+  assert.deepEqual(shown, {loading: false, start: true, message: false});
+});
+
+step('a click on the start shows the main menu, centred, with the game\'s pointer', 20, async (t) => {
+  await game.startPlaying();
+  const state = await game.state();
+  assert.equal(state.state, 'menu');
+  assert.deepEqual(state.canvas, {width: 800, height: 600});
+  const menu = await game.shot('main');
+  assert.equal(menu.width, 800);
+  assert.equal(menu.height, 600);
+  const {problems, figures} = menuProblems(menu);
+  figure(t, `menu: ${JSON.stringify(figures)}`);
+  assert.deepEqual(problems, []);
+  assert.deepEqual(pointerProblems(menu, 20, 20), []);
+});
+
+step('Down selects Quit and Up selects Play again', 20, async () => {
+  await game.page.keyboard.press('ArrowDown');
+  const down = menuProblems(await game.shot('main-down')).figures;
+  assert.ok(down.quitBlue > 90 && down.playBlue < 70,
+            `Down did not move the selection to Quit (blue: Play ${down.playBlue}, Quit ${down.quitBlue})`);
+  await game.page.keyboard.press('ArrowUp');
+  assert.deepEqual(menuProblems(await game.shot('main-up')).problems, []);
+  assert.deepEqual(game.failures(), []);
+});
