@@ -1,9 +1,8 @@
 // The browser page in headless Chromium: start, keys, canvas size, play and pause, the game's
-// end and the failures a player can meet. Build first with scripts/web; run with `npm test`
-// in this folder.
+// end and a damaged data file. Run by run.sh with the others.
 import assert from 'node:assert/strict';
 import {after, before, describe, test} from 'node:test';
-import {launch, open, serve, state, until} from './harness.mjs';
+import {launch, open, serve, state, until} from './lib/page_harness.mjs';
 
 let server, browser;
 before(async () => {
@@ -196,16 +195,6 @@ describe('random input', () => {
 });
 
 describe('failures', () => {
-  test('a data file that cannot be downloaded says so', async () => {
-    const page = await open(browser, server.url + 'nodata/');
-    await until(page, () => window.quorvale.stopped);
-    const s = await state(page);
-    assert.equal(s.state, 'error');
-    assert.equal(s.ready, false);
-    assert.match(await page.$eval('#message', e => e.textContent), /data could not be downloaded.*quorvale\.data/);
-    await page.close();
-  });
-
   test('a damaged image stops the game with the desktop messages and status', async () => {
     const page = await open(browser, server.url + 'damaged/');
     await until(page, () => window.quorvale.stopped);
@@ -218,17 +207,5 @@ describe('failures', () => {
                               'error: Could not load main voxel texture', 'error: Error occurred.']);
     assert.match(await page.$eval('#message', e => e.textContent), /exit status 255[^]*Could not load main voxel texture/);
     await page.close();
-  });
-
-  test('a browser without WebGL is told so', async () => {
-    const noGl = await launch(['--disable-webgl', '--disable-3d-apis']);
-    try {
-      const page = await open(noGl, server.url);
-      await until(page, () => window.quorvale.stopped);
-      assert.equal((await state(page)).error, 'webgl');
-      assert.match(await page.$eval('#message', e => e.textContent), /needs WebGL/);
-    } finally {
-      await noGl.close();
-    }
   });
 });

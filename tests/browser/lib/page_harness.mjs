@@ -6,8 +6,8 @@ import path from 'node:path';
 import {fileURLToPath} from 'node:url';
 import puppeteer from 'puppeteer-core';
 
-export const buildDir = process.env.QUORVALE_WEB_BUILD ||
-  path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../build-web');
+export const buildDir = process.env.QUORVALE_PAGE ||
+  path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../../build-web');
 
 const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
                '.wasm': 'application/wasm', '.data': 'application/octet-stream'};
