@@ -2,23 +2,12 @@
 
 #include <cstring>
 
-#include <SDL/SDL.h>
-
 namespace glproc {
 PFNGLGENBUFFERSARBPROC glGenBuffersARB = nullptr;
 PFNGLBINDBUFFERARBPROC glBindBufferARB = nullptr;
 PFNGLBUFFERDATAARBPROC glBufferDataARB = nullptr;
 PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB = nullptr;
 }  // namespace glproc
-
-void gl_load_extensions()
-{
-    glproc::glGenBuffersARB = (PFNGLGENBUFFERSARBPROC)SDL_GL_GetProcAddress("glGenBuffersARB");
-    glproc::glBindBufferARB = (PFNGLBINDBUFFERARBPROC)SDL_GL_GetProcAddress("glBindBufferARB");
-    glproc::glBufferDataARB = (PFNGLBUFFERDATAARBPROC)SDL_GL_GetProcAddress("glBufferDataARB");
-    glproc::glDeleteBuffersARB =
-        (PFNGLDELETEBUFFERSARBPROC)SDL_GL_GetProcAddress("glDeleteBuffersARB");
-}
 
 bool opengl_has_extension(const char* name)
 {

@@ -14,7 +14,8 @@ extern PFNGLBUFFERDATAARBPROC glBufferDataARB;
 extern PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB;
 }  // namespace glproc
 
-// Looks the four buffer-object entry points up through SDL; call once the GL window exists.
+// Sets the four buffer-object entry points (one file per platform: glproc_desktop.cpp looks
+// them up through SDL, the browser's WebGL layer gives its own); call once the GL window exists.
 void gl_load_extensions();
 // 1 if `name` occurs anywhere in the driver's extension string (a prefix matches too), else 0.
 bool opengl_has_extension(const char* name);

@@ -1,0 +1,12 @@
+// The browser's buffer-object entry points are the WebGL layer's own.
+#include "glmisc.h"
+
+#include "glweb.h"
+
+void gl_load_extensions()
+{
+    glproc::glGenBuffersARB = glweb_gen_buffers;
+    glproc::glBindBufferARB = glweb_bind_buffer;
+    glproc::glBufferDataARB = glweb_buffer_data;
+    glproc::glDeleteBuffersARB = glweb_delete_buffers;
+}

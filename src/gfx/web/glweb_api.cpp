@@ -1,0 +1,314 @@
+// The OpenGL 1.x functions the game calls, over the WebGL layer: state that changes what a
+// batch looks like draws the batch first; everything else only records.
+#include "glweb.h"
+
+#include <cstdlib>
+
+#include <GL/glu.h>
+
+#include "glweb_internal.h"
+
+namespace {
+
+void set_capability(GLenum cap, bool on)
+{
+    static bool warned_lighting = false;
+    WebGlLayer* l = &glweb();
+    switch (cap) {
+    case GL_TEXTURE_2D:
+        if (l->texturing != on)
+            glweb_flush();
+        l->texturing = on;
+        return;
+    case GL_ALPHA_TEST:
+        if (l->alpha_test != on)
+            glweb_flush();
+        l->alpha_test = on;
+        return;
+    case GL_DEPTH_TEST:
+        if (l->depth_test == on)
+            return;
+        glweb_flush();
+        l->depth_test = on;
+        break;
+    case GL_LIGHTING:
+        // The game only ever switches lighting off, which is how OpenGL starts.
+        if (on)
+            glweb_warn_once(&warned_lighting, "lighting is not drawn");
+        return;
+    default:
+        glweb_flush();
+        break;
+    }
+    if (on)
+        emscripten_glEnable(cap);
+    else
+        emscripten_glDisable(cap);
+}
+
+bool has_alpha(GLint internal_format)
+{
+    return internal_format == 4 || internal_format == GL_RGBA || internal_format == GL_RGBA8;
+}
+
+// Components per pixel of an upload format, 0 for the ones the layer does not take.
+int components(GLenum format)
+{
+    switch (format) {
+    case GL_RGBA:
+    case GL_BGRA:
+        return 4;
+    case GL_RGB:
+    case GL_BGR:
+        return 3;
+    default:
+        return 0;
+    }
+}
+
+// Rows start at multiples of four bytes, OpenGL's and WebGL's default unpack alignment.
+size_t row_bytes(int width, int n)
+{
+    return ((size_t)width * n + 3) & ~(size_t)3;
+}
+
+// WebGL 1 takes only an upload format equal to the internal format and has no BGR(A): the
+// pixels are copied into the layout it takes. Null when memory runs out.
+unsigned char* convert_pixels(const unsigned char* src, int width, int height, GLenum format,
+                              int out_n)
+{
+    int in_n = components(format);
+    bool swap = format == GL_BGRA || format == GL_BGR;
+    unsigned char* out = static_cast<unsigned char*>(std::malloc(row_bytes(width, out_n) * height));
+    if (!out)
+        return nullptr;
+    for (int y = 0; y < height; y++) {
+        const unsigned char* s = src + row_bytes(width, in_n) * y;
+        unsigned char* d = out + row_bytes(width, out_n) * y;
+        for (int x = 0; x < width; x++, s += in_n, d += out_n) {
+            d[0] = s[swap ? 2 : 0];
+            d[1] = s[1];
+            d[2] = s[swap ? 0 : 2];
+            if (out_n == 4)
+                d[3] = in_n == 4 ? s[3] : 255;
+        }
+    }
+    return out;
+}
+
+void vertex(float x, float y, float z)
+{
+    WebGlLayer* l = &glweb();
+    immediate_vertex(&l->immediate, x, y, z, &l->matrices, &l->viewport, glweb_sink());
+}
+
+}  // namespace
+
+extern "C" {
+
+void glEnable(GLenum cap)
+{
+    set_capability(cap, true);
+}
+
+void glDisable(GLenum cap)
+{
+    set_capability(cap, false);
+}
+
+void glAlphaFunc(GLenum func, GLclampf ref)
+{
+    static bool warned = false;
+    WebGlLayer* l = &glweb();
+    if (func != GL_GREATER && func != GL_ALWAYS)
+        glweb_warn_once(&warned, "glAlphaFunc: only GL_GREATER and GL_ALWAYS are drawn");
+    if (l->alpha_func == func && l->alpha_ref == ref)
+        return;
+    if (l->alpha_test)
+        glweb_flush();
+    l->alpha_func = func;
+    l->alpha_ref = ref;
+}
+
+void glDepthFunc(GLenum func)
+{
+    WebGlLayer* l = &glweb();
+    if (l->depth_func == func)
+        return;
+    glweb_flush();
+    l->depth_func = func;
+    emscripten_glDepthFunc(func);
+}
+
+void glDepthMask(GLboolean flag)
+{
+    WebGlLayer* l = &glweb();
+    if (l->depth_mask == (flag != GL_FALSE))
+        return;
+    glweb_flush();
+    l->depth_mask = flag != GL_FALSE;
+    emscripten_glDepthMask(flag);
+}
+
+void glClearDepth(GLclampd depth)
+{
+    emscripten_glClearDepthf((GLfloat)depth);
+}
+
+void glClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha)
+{
+    emscripten_glClearColor(red, green, blue, alpha);
+}
+
+void glClear(GLbitfield mask)
+{
+    glweb_flush();
+    emscripten_glClear(mask);
+}
+
+void glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
+{
+    WebGlLayer* l = &glweb();
+    glweb_flush();
+    l->viewport = Viewport{x, y, width, height};
+    l->viewport_known = true;
+    emscripten_glViewport(x, y, width, height);
+}
+
+void glMatrixMode(GLenum mode)
+{
+    matrices_mode(&glweb().matrices, mode);
+}
+
+void glLoadIdentity(void)
+{
+    glweb_flush_before_matrix_change();
+    matrices_load_identity(&glweb().matrices);
+}
+
+void glOrtho(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble near_val,
+             GLdouble far_val)
+{
+    glweb_flush_before_matrix_change();
+    matrices_ortho(&glweb().matrices, left, right, bottom, top, near_val, far_val);
+}
+
+void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble z_near, GLdouble z_far)
+{
+    glweb_flush_before_matrix_change();
+    matrices_perspective(&glweb().matrices, fovy, aspect, z_near, z_far);
+}
+
+void gluLookAt(GLdouble eye_x, GLdouble eye_y, GLdouble eye_z, GLdouble center_x, GLdouble center_y,
+               GLdouble center_z, GLdouble up_x, GLdouble up_y, GLdouble up_z)
+{
+    glweb_flush_before_matrix_change();
+    matrices_look_at(&glweb().matrices, eye_x, eye_y, eye_z, center_x, center_y, center_z, up_x,
+                     up_y, up_z);
+}
+
+void glBegin(GLenum mode)
+{
+    static bool warned = false;
+    glweb_ready();
+    if (!immediate_begin(&glweb().immediate, mode))
+        glweb_warn_once(&warned, "glBegin: only points, lines, triangles and quads are drawn");
+}
+
+void glEnd(void)
+{
+    immediate_end(&glweb().immediate);
+}
+
+void glVertex2i(GLint x, GLint y)
+{
+    vertex((float)x, (float)y, 0);
+}
+
+void glVertex3f(GLfloat x, GLfloat y, GLfloat z)
+{
+    vertex(x, y, z);
+}
+
+void glTexCoord2f(GLfloat s, GLfloat t)
+{
+    immediate_texcoord(&glweb().immediate, s, t);
+}
+
+void glColor3f(GLfloat red, GLfloat green, GLfloat blue)
+{
+    immediate_color(&glweb().immediate, red, green, blue, 1.0f);
+}
+
+void glColor3ub(GLubyte red, GLubyte green, GLubyte blue)
+{
+    immediate_color_bytes(&glweb().immediate, red, green, blue, 255);
+}
+
+void glPointSize(GLfloat size)
+{
+    glweb().immediate.point_size = size;
+}
+
+void glLineWidth(GLfloat width)
+{
+    glweb().immediate.line_width = width;
+}
+
+void glGenTextures(GLsizei n, GLuint* textures)
+{
+    emscripten_glGenTextures(n, textures);
+}
+
+void glBindTexture(GLenum target, GLuint texture)
+{
+    WebGlLayer* l = &glweb();
+    if (target != GL_TEXTURE_2D || l->texture == texture)
+        return;
+    if (l->texturing)
+        glweb_flush();
+    l->texture = texture;
+}
+
+void glTexParameteri(GLenum target, GLenum name, GLint value)
+{
+    glweb_flush();
+    glweb_bind_texture(glweb().texture);
+    emscripten_glTexParameteri(target, name, value);
+}
+
+void glTexImage2D(GLenum target, GLint level, GLint internal_format, GLsizei width, GLsizei height,
+                  GLint border, GLenum format, GLenum type, const GLvoid* pixels)
+{
+    static bool warned = false;
+    glweb_flush();
+    glweb_bind_texture(glweb().texture);
+    GLenum webgl_format = has_alpha(internal_format) ? GL_RGBA : GL_RGB;
+    if (format == webgl_format || !pixels) {
+        emscripten_glTexImage2D(target, level, webgl_format, width, height, border, webgl_format,
+                                type, pixels);
+        return;
+    }
+    if (components(format) == 0 || type != GL_UNSIGNED_BYTE) {
+        glweb_warn_once(&warned, "glTexImage2D: only RGB(A) and BGR(A) bytes are taken");
+        return;
+    }
+    unsigned char* converted = convert_pixels(static_cast<const unsigned char*>(pixels), width,
+                                              height, format, webgl_format == GL_RGBA ? 4 : 3);
+    if (!converted)
+        return;
+    emscripten_glTexImage2D(target, level, webgl_format, width, height, border, webgl_format, type,
+                            converted);
+    std::free(converted);
+}
+
+const GLubyte* glGetString(GLenum name)
+{
+    // The game asks for the buffer objects by their OpenGL name; the layer provides them.
+    static const GLubyte EXTENSIONS[] = "GL_ARB_vertex_buffer_object";
+    if (name == GL_EXTENSIONS)
+        return EXTENSIONS;
+    return emscripten_glGetString(name);
+}
+
+}  // extern "C"

@@ -1,0 +1,397 @@
+// The drawing half of the WebGL layer: the shader, the batch and its stream buffer, client
+// arrays and buffer objects, and the end of a frame.
+#include "glweb.h"
+
+#include <cstdio>
+
+#include "glweb_internal.h"
+
+namespace {
+
+// Texture x colour and the alpha test: everything the game asks of the fixed-function
+// pipeline. With texturing off a white texel is sampled; with the test off the reference is
+// below every alpha.
+const char* const VERTEX_SHADER =
+    "attribute vec4 a_position;\n"
+    "attribute vec2 a_texcoord;\n"
+    "attribute vec4 a_color;\n"
+    "uniform mat4 u_mvp;\n"
+    "varying vec2 v_texcoord;\n"
+    "varying vec4 v_color;\n"
+    "void main() {\n"
+    "  v_texcoord = a_texcoord;\n"
+    "  v_color = a_color;\n"
+    "  gl_Position = u_mvp * a_position;\n"
+    "}\n";
+
+const char* const FRAGMENT_SHADER =
+    "#ifdef GL_FRAGMENT_PRECISION_HIGH\n"
+    "precision highp float;\n"
+    "#else\n"
+    "precision mediump float;\n"
+    "#endif\n"
+    "uniform sampler2D u_texture;\n"
+    "uniform float u_alpha_ref;\n"
+    "varying vec2 v_texcoord;\n"
+    "varying vec4 v_color;\n"
+    "void main() {\n"
+    "  vec4 c = texture2D(u_texture, v_texcoord) * v_color;\n"
+    "  if (c.a <= u_alpha_ref) discard;\n"
+    "  gl_FragColor = c;\n"
+    "}\n";
+
+constexpr GLsizeiptrARB FIRST_STREAM_SIZE = 1 << 20;
+constexpr float NO_ALPHA_TEST = -1.0f;
+
+// The state OpenGL starts with; WebGL objects come later, once there is a context.
+WebGlLayer initial_layer()
+{
+    WebGlLayer l = {};
+    matrices_init(&l.matrices);
+    immediate_init(&l.immediate);
+    batch_init(&l.batch);
+    arrays_init(&l.arrays);
+    l.alpha_func = GL_ALWAYS;
+    l.depth_func = GL_LESS;
+    l.depth_mask = true;
+    return l;
+}
+
+WebGlLayer layer = initial_layer();
+
+GLuint compile(GLenum type, const char* source)
+{
+    GLuint shader = emscripten_glCreateShader(type);
+    emscripten_glShaderSource(shader, 1, &source, nullptr);
+    emscripten_glCompileShader(shader);
+    GLint ok = 0;
+    emscripten_glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        char log[1024] = "";
+        emscripten_glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+        std::fprintf(stderr, "WebGL shader does not compile: %s\n", log);
+    }
+    return shader;
+}
+
+void make_program(WebGlLayer* l)
+{
+    GLuint vs = compile(GL_VERTEX_SHADER, VERTEX_SHADER);
+    GLuint fs = compile(GL_FRAGMENT_SHADER, FRAGMENT_SHADER);
+    l->program = emscripten_glCreateProgram();
+    emscripten_glAttachShader(l->program, vs);
+    emscripten_glAttachShader(l->program, fs);
+    emscripten_glBindAttribLocation(l->program, ATTRIB_POSITION, "a_position");
+    emscripten_glBindAttribLocation(l->program, ATTRIB_TEXCOORD, "a_texcoord");
+    emscripten_glBindAttribLocation(l->program, ATTRIB_COLOR, "a_color");
+    emscripten_glLinkProgram(l->program);
+    GLint ok = 0;
+    emscripten_glGetProgramiv(l->program, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        char log[1024] = "";
+        emscripten_glGetProgramInfoLog(l->program, sizeof log, nullptr, log);
+        std::fprintf(stderr, "WebGL program does not link: %s\n", log);
+    }
+    emscripten_glDeleteShader(vs);
+    emscripten_glDeleteShader(fs);
+    emscripten_glUseProgram(l->program);
+    l->u_mvp = emscripten_glGetUniformLocation(l->program, "u_mvp");
+    l->u_alpha_ref = emscripten_glGetUniformLocation(l->program, "u_alpha_ref");
+    emscripten_glUniform1i(emscripten_glGetUniformLocation(l->program, "u_texture"), 0);
+    emscripten_glUniform1f(l->u_alpha_ref, NO_ALPHA_TEST);
+    l->alpha_ref_applied = NO_ALPHA_TEST;
+}
+
+void make_white_texture(WebGlLayer* l)
+{
+    static const unsigned char WHITE[4] = {255, 255, 255, 255};
+    emscripten_glGenTextures(1, &l->white_texture);
+    glweb_bind_texture(l->white_texture);
+    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    emscripten_glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, WHITE);
+}
+
+void set_attrib_array(WebGlLayer* l, int index, bool enabled)
+{
+    if (l->attrib_enabled[index] == enabled)
+        return;
+    l->attrib_enabled[index] = enabled;
+    if (enabled)
+        emscripten_glEnableVertexAttribArray(index);
+    else
+        emscripten_glDisableVertexAttribArray(index);
+}
+
+// Texture, alpha test and matrix of the next draw, changing only what differs in WebGL.
+void apply_state(WebGlLayer* l, BatchSpace space)
+{
+    glweb_bind_texture(l->texturing && l->texture ? l->texture : l->white_texture);
+
+    float ref = NO_ALPHA_TEST;
+    if (l->alpha_test && l->alpha_func != GL_ALWAYS)
+        ref = l->alpha_ref < 0 ? 0 : (l->alpha_ref > 1 ? 1 : l->alpha_ref);
+    if (ref != l->alpha_ref_applied) {
+        emscripten_glUniform1f(l->u_alpha_ref, ref);
+        l->alpha_ref_applied = ref;
+    }
+
+    if (space == BATCH_CLIP) {
+        if (!l->matrix_applied || !l->identity_applied) {
+            Mat4 identity;
+            mat4_identity(&identity);
+            emscripten_glUniformMatrix4fv(l->u_mvp, 1, GL_FALSE, identity.m);
+            l->identity_applied = true;
+        }
+    } else if (!l->matrix_applied || l->identity_applied ||
+               l->matrix_version_applied != l->matrices.version) {
+        emscripten_glUniformMatrix4fv(l->u_mvp, 1, GL_FALSE, l->matrices.mvp.m);
+        l->identity_applied = false;
+        l->matrix_version_applied = l->matrices.version;
+    }
+    l->matrix_applied = true;
+}
+
+// Room in the stream buffer for `bytes`: the offset to write at. A full buffer is replaced
+// by a new one (twice as large when one batch needs it), so that WebGL never waits for the
+// draws that still read the old one.
+GLsizeiptrARB stream_room(WebGlLayer* l, GLsizeiptrARB bytes)
+{
+    glweb_bind_array_buffer(l->stream_buffer);
+    if (l->stream_offset + bytes <= l->stream_size)
+        return l->stream_offset;
+    while (l->stream_size < bytes)
+        l->stream_size *= 2;
+    emscripten_glBufferData(GL_ARRAY_BUFFER, l->stream_size, nullptr, GL_STREAM_DRAW);
+    l->stream_offset = 0;
+    return 0;
+}
+
+void draw_batch(WebGlLayer* l)
+{
+    VertexBatch* b = &l->batch;
+    apply_state(l, b->space);
+    GLsizeiptrARB bytes = (GLsizeiptrARB)b->count * sizeof(BatchVertex);
+    GLsizeiptrARB offset = stream_room(l, bytes);
+    emscripten_glBufferSubData(GL_ARRAY_BUFFER, offset, bytes, b->vertices);
+    l->stream_offset = offset + bytes;
+
+    const char* base = reinterpret_cast<const char*>(offset);
+    const GLsizei stride = sizeof(BatchVertex);
+    emscripten_glVertexAttribPointer(ATTRIB_POSITION, 4, GL_FLOAT, GL_FALSE, stride,
+                                     base + offsetof(BatchVertex, x));
+    set_attrib_array(l, ATTRIB_TEXCOORD, true);
+    emscripten_glVertexAttribPointer(ATTRIB_TEXCOORD, 2, GL_FLOAT, GL_FALSE, stride,
+                                     base + offsetof(BatchVertex, s));
+    set_attrib_array(l, ATTRIB_COLOR, true);
+    emscripten_glVertexAttribPointer(ATTRIB_COLOR, 4, GL_FLOAT, GL_FALSE, stride,
+                                     base + offsetof(BatchVertex, rgba));
+    emscripten_glDrawArrays(GL_TRIANGLES, 0, b->count);
+    b->count = 0;
+}
+
+class BatchSink : public VertexSink {
+public:
+    BatchVertex* reserve(BatchSpace space, int n) override
+    {
+        VertexBatch* b = &layer.batch;
+        if (b->count > 0 && b->space != space)
+            glweb_flush();
+        b->space = space;
+        return batch_append(b, n);
+    }
+};
+
+BatchSink sink;
+
+// Points WebGL's attribute at an array in a buffer object, or gives it the current value.
+void point_attrib(WebGlLayer* l, int index, const ClientArray* array, const float current[4])
+{
+    set_attrib_array(l, index, array->enabled);
+    if (!array->enabled) {
+        emscripten_glVertexAttrib4f(index, current[0], current[1], current[2], current[3]);
+        return;
+    }
+    glweb_bind_array_buffer(array->buffer);
+    emscripten_glVertexAttribPointer(index, array->size, array->type,
+                                     array->type == GL_UNSIGNED_BYTE ? GL_TRUE : GL_FALSE,
+                                     array->stride, array->pointer);
+}
+
+// Arrays that all lie in buffer objects are drawn by WebGL straight from them: the terrain.
+void draw_from_buffers(WebGlLayer* l, GLenum mode, GLint first, GLsizei count)
+{
+    static bool warned = false;
+    if (mode != GL_TRIANGLES && mode != GL_TRIANGLE_STRIP && mode != GL_TRIANGLE_FAN) {
+        glweb_warn_once(&warned, "glDrawArrays: only triangles are drawn from buffer objects");
+        return;
+    }
+    apply_state(l, BATCH_OBJECT);
+    const float* color = l->immediate.current.rgba;
+    const float texcoord[4] = {l->immediate.current.s, l->immediate.current.t, 0, 1};
+    glweb_bind_array_buffer(l->arrays.vertex.buffer);
+    emscripten_glVertexAttribPointer(ATTRIB_POSITION, l->arrays.vertex.size, l->arrays.vertex.type,
+                                     GL_FALSE, l->arrays.vertex.stride, l->arrays.vertex.pointer);
+    point_attrib(l, ATTRIB_TEXCOORD, &l->arrays.texcoord, texcoord);
+    point_attrib(l, ATTRIB_COLOR, &l->arrays.color, color);
+    emscripten_glDrawArrays(mode, first, count);
+}
+
+}  // namespace
+
+WebGlLayer& glweb()
+{
+    return layer;
+}
+
+void glweb_ready()
+{
+    WebGlLayer* l = &layer;
+    if (l->ready)
+        return;
+    l->ready = true;
+    if (!l->viewport_known) {
+        GLint v[4] = {0, 0, 1, 1};
+        emscripten_glGetIntegerv(GL_VIEWPORT, v);
+        l->viewport = Viewport{v[0], v[1], v[2], v[3]};
+        l->viewport_known = true;
+    }
+    make_program(l);
+    make_white_texture(l);
+    emscripten_glGenBuffers(1, &l->stream_buffer);
+    l->stream_size = FIRST_STREAM_SIZE;
+    glweb_bind_array_buffer(l->stream_buffer);
+    emscripten_glBufferData(GL_ARRAY_BUFFER, l->stream_size, nullptr, GL_STREAM_DRAW);
+    emscripten_glEnableVertexAttribArray(ATTRIB_POSITION);
+}
+
+void glweb_flush()
+{
+    if (layer.batch.count > 0)
+        draw_batch(&layer);
+}
+
+void glweb_flush_before_matrix_change()
+{
+    if (layer.batch.count > 0 && layer.batch.space == BATCH_OBJECT)
+        draw_batch(&layer);
+}
+
+VertexSink* glweb_sink()
+{
+    return &sink;
+}
+
+void glweb_bind_texture(GLuint texture)
+{
+    if (layer.texture_applied == texture)
+        return;
+    emscripten_glBindTexture(GL_TEXTURE_2D, texture);
+    layer.texture_applied = texture;
+}
+
+void glweb_bind_array_buffer(GLuint buffer)
+{
+    if (layer.array_buffer_applied == buffer)
+        return;
+    emscripten_glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    layer.array_buffer_applied = buffer;
+}
+
+void glweb_warn_once(bool* warned, const char* message)
+{
+    if (*warned)
+        return;
+    *warned = true;
+    std::fprintf(stderr, "WebGL layer: %s\n", message);
+}
+
+void glweb_gen_buffers(GLsizei n, GLuint* buffers)
+{
+    emscripten_glGenBuffers(n, buffers);
+}
+
+void glweb_bind_buffer(GLenum target, GLuint buffer)
+{
+    if (target == GL_ARRAY_BUFFER)
+        layer.array_buffer = buffer;
+    else
+        emscripten_glBindBuffer(target, buffer);
+}
+
+void glweb_buffer_data(GLenum target, GLsizeiptrARB size, const void* data, GLenum usage)
+{
+    if (target != GL_ARRAY_BUFFER) {
+        emscripten_glBufferData(target, size, data, usage);
+        return;
+    }
+    glweb_bind_array_buffer(layer.array_buffer);
+    emscripten_glBufferData(target, size, data, usage);
+}
+
+void glweb_delete_buffers(GLsizei n, const GLuint* buffers)
+{
+    for (GLsizei i = 0; i < n; i++) {
+        if (layer.array_buffer == buffers[i])
+            layer.array_buffer = 0;
+        if (layer.array_buffer_applied == buffers[i])
+            layer.array_buffer_applied = 0;
+    }
+    emscripten_glDeleteBuffers(n, buffers);
+}
+
+extern "C" {
+
+void glEnableClientState(GLenum cap)
+{
+    if (ClientArray* array = arrays_by_cap(&layer.arrays, cap))
+        array->enabled = true;
+}
+
+void glDisableClientState(GLenum cap)
+{
+    if (ClientArray* array = arrays_by_cap(&layer.arrays, cap))
+        array->enabled = false;
+}
+
+void glVertexPointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer)
+{
+    array_point(&layer.arrays.vertex, size, type, stride, pointer, layer.array_buffer);
+}
+
+void glColorPointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer)
+{
+    array_point(&layer.arrays.color, size, type, stride, pointer, layer.array_buffer);
+}
+
+void glTexCoordPointer(GLint size, GLenum type, GLsizei stride, const GLvoid* pointer)
+{
+    array_point(&layer.arrays.texcoord, size, type, stride, pointer, layer.array_buffer);
+}
+
+void glDrawArrays(GLenum mode, GLint first, GLsizei count)
+{
+    static bool warned = false;
+    glweb_ready();
+    WebGlLayer* l = &layer;
+    if (!l->arrays.vertex.enabled || count <= 0)
+        return;
+    if (arrays_all_in_memory(&l->arrays)) {
+        arrays_draw_from_memory(&l->arrays, mode, first, count, &l->immediate, &l->matrices,
+                                &l->viewport, &sink);
+    } else if (arrays_all_in_buffers(&l->arrays)) {
+        glweb_flush();
+        draw_from_buffers(l, mode, first, count);
+    } else {
+        glweb_warn_once(&warned, "glDrawArrays: arrays partly in buffer objects are not drawn");
+    }
+}
+
+// The browser shows the canvas when the frame's callback returns, so the end of the frame is
+// where the last batch must be drawn.
+void SDL_GL_SwapBuffers(void)
+{
+    glweb_flush();
+}
+
+}  // extern "C"
