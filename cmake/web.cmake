@@ -4,10 +4,10 @@
 
 set(QUORVALE_WEB_DEPS "" CACHE PATH "folder with include/ and lib/ of libpng and zlib built with emcc")
 set(QUORVALE_WEB_OUTPUT ${CMAKE_BINARY_DIR}/page CACHE PATH "folder the page is laid out in")
-# How the game's OpenGL 1.x calls reach WebGL: emscripten's legacy emulation draws the menus
-# (not the world); the game's own fixed-function layer takes its place.
-set(QUORVALE_WEB_GL_LINK_OPTIONS "-sLEGACY_GL_EMULATION=1" CACHE STRING
-    "link options that give the game its OpenGL 1.x calls in the browser")
+# The game's OpenGL 1.x calls reach WebGL 1 through its own fixed-function layer in
+# src/gfx/web/, which defines them under their own names; emscripten's legacy emulation stays
+# out (it draws the world wrongly and slowly).
+set(QUORVALE_WEB_GL_LINK_OPTIONS -sMAX_WEBGL_VERSION=1)
 
 foreach(file include/png.h include/zlib.h lib/libpng16.a lib/libz.a)
   if(NOT EXISTS ${QUORVALE_WEB_DEPS}/${file})
