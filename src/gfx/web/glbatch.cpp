@@ -158,7 +158,8 @@ float fraction(float v)
 // The corners of a line as Mesa's rasterizer (llvmpipe) draws it: a parallelogram `width`
 // pixels across the line's minor axis, its ends moved along the major axis so that the pixels
 // at the ends follow OpenGL's diamond-exit rule (the pixel a line ends in is drawn only when the
-// line leaves its diamond). Corners in Mesa's pixel coordinates, centres at whole numbers.
+// line leaves its diamond). Corners in Mesa's pixel coordinates, centres at whole numbers. The
+// x-major and y-major halves are not mirror images of each other; nor are Mesa's.
 void line_corners(const ScreenVertex& a, const ScreenVertex& b, int width, float x[4], float y[4])
 {
     const ScreenVertex* v1 = &a;
@@ -282,7 +283,7 @@ void emit_line(const ImmediateState* s, const MatrixState* matrices, const Viewp
                VertexSink* sink)
 {
     ClipVertex a = to_clip(s->pending[0], matrices), b = to_clip(s->pending[1], matrices);
-    if (!clip_line(&a, &b))
+    if (!clip_line(&a, &b) || !(a.p[3] > 0 && b.p[3] > 0))
         return;
     ScreenVertex sa = to_screen(a, viewport), sb = to_screen(b, viewport);
     if (sa.x == sb.x && sa.y == sb.y)
@@ -305,6 +306,8 @@ void emit_point(const ImmediateState* s, const MatrixState* matrices, const View
 {
     ClipVertex c = to_clip(s->pending[0], matrices);
     float w = c.p[3];
+    if (!(w > 0))
+        return;
     for (int i = 0; i < 3; i++)
         if (!(c.p[i] >= -w && c.p[i] <= w))
             return;
