@@ -33,7 +33,11 @@ NODE_PATH=/usr/share/nodejs em++ -std=c++20 -O2 -Wall -Wextra "${includes[@]}" -
     "${embeds[@]}" -o "$out/scene.js"
 cp "$here/page.html" "$out/"
 
-if [ ! -d "$out/node_modules/puppeteer-core" ]; then
-    npm install --prefix "$out" --no-save --no-audit --no-fund --loglevel=error puppeteer-core@25.19.0
+# The browser tests' pinned puppeteer-core, installed by their runner; else one of our own.
+modules=$root/tests/browser/node_modules
+if [ ! -d "$modules/puppeteer-core" ]; then
+    modules=$out/node_modules
+    [ -d "$modules/puppeteer-core" ] ||
+        npm install --prefix "$out" --no-save --no-audit --no-fund --loglevel=error puppeteer-core@24.43.1
 fi
-NODE_PATH="$out/node_modules" node "$here/compare.cjs" "$out" $seconds
+NODE_PATH="$modules" node "$here/compare.cjs" "$out" $seconds
