@@ -4,12 +4,13 @@
 //
 //   NAME MIN_MS MEDIAN_MS CHECK
 //
-// in milliseconds of processor time over `reps` timed runs after one untimed run (node compiles
+// in milliseconds of processor time over `reps` timed runs (5 unless given) after one untimed run (node compiles
 // hot WebAssembly functions again with its optimising compiler). CHECK digests what the work
 // produced; both builds must print the same, or they did not do the same work.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "../workloads.h"
@@ -160,8 +161,9 @@ double run_once(const Workload& w, unsigned long long* check)
 int main(int argc, char** argv)
 {
     int reps = argc > 1 ? std::atoi(argv[1]) : 5;
-    if (reps < 1) {
-        std::fprintf(stderr, "usage: sim_timing [REPS]\n");
+    const char* only = argc > 2 ? argv[2] : nullptr;  // one workload, for a profiler
+    if (reps < 1 || argc > 3) {
+        std::fprintf(stderr, "usage: sim_timing [REPS [WORKLOAD]]\n");
         return 2;
     }
     // Without sounds loaded (as in the benchmarks) every shot and hit prints that its sound
@@ -170,6 +172,8 @@ int main(int argc, char** argv)
     static char message_buffer[1 << 16];
     std::setvbuf(stderr, message_buffer, _IOFBF, sizeof message_buffer);
     for (const Workload& w : kWorkloads) {
+        if (only && std::strcmp(only, w.name) != 0)
+            continue;
         unsigned long long check = 0, first_check = 0;
         run_once(w, &first_check);
         std::vector<double> ms;
