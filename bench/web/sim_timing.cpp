@@ -4,9 +4,10 @@
 //
 //   NAME MIN_MS MEDIAN_MS CHECK
 //
-// in milliseconds of processor time over `reps` timed runs (5 unless given) after one untimed run (node compiles
-// hot WebAssembly functions again with its optimising compiler). CHECK digests what the work
-// produced; both builds must print the same, or they did not do the same work.
+// in milliseconds of processor time over `reps` timed runs (5 unless given) after one untimed
+// run (node compiles hot WebAssembly functions again with its optimising compiler). CHECK
+// digests what the work produced; both builds must print the same, or they did not do the same
+// work.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>

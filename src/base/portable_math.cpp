@@ -71,7 +71,8 @@ float portable_atanf(float x)
     // differently.
     float z = x * x;
     float w = z * z;
-    float s1 = z * (poly[0] + w * (poly[2] + w * (poly[4] + w * (poly[6] + w * (poly[8] + w * poly[10])))));
+    float s1 =
+        z * (poly[0] + w * (poly[2] + w * (poly[4] + w * (poly[6] + w * (poly[8] + w * poly[10])))));
     float s2 = w * (poly[1] + w * (poly[3] + w * (poly[5] + w * (poly[7] + w * poly[9]))));
     if (id < 0)
         return x - x * (s1 + s2);

@@ -1,19 +1,19 @@
-// Digests of the worlds new games build and of what happens in them, one line per part and
-// seed: the noise easing every map is made with, the voxel bytes, the terrain mesh's vertex, colour and texture-coordinate lists (the
-// floats' bit patterns), a set of route searches on the map with the armies placed, and the
-// frames of the recorded 3000-frame battle. The native game and the browser build both run it;
-// their outputs must agree byte for byte, which is what scripts/web-check compares.
+// Digests of the worlds new games build and of what happens in them: the noise easing every
+// map is made with, then per seed the voxel bytes, the terrain mesh's vertex, colour and
+// texture-coordinate lists (the floats' bit patterns), route searches on the map with the
+// armies placed, and the frames of the recorded 3000-frame battle. The native game and the
+// browser build both run it; their outputs must agree byte for byte, which is what
+// scripts/web-check compares.
 //
-//   world_dump                 every seed of the list below
-//   world_dump --frames SEED   that seed's battle, one line per frame, to find the first
-//                              frame that differs
-//   world_dump --columns SEED  that seed's map, one line per column
-//   world_dump --state SEED FRAME  the battle's entities and projectiles after that frame,
-//                              floats in hexadecimal, to find the value that differs
+//   world_dump                      everything, for every seed of the list below
+//   world_dump --frames SEED        that seed's battle, one line per frame, to find the first
+//                                   frame that differs
+//   world_dump --state SEED FRAME   the battle's entities and projectiles after that frame,
+//                                   floats in hexadecimal, to find the value that differs
+//   world_dump --columns SEED       that seed's map, one line per column
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "../battle_fixture.h"
 #include "genmesh.h"
@@ -24,7 +24,8 @@ namespace {
 
 // 0 and 1, the recorded battle's 1234, negative seeds and clock values of this decade up to
 // the largest a seed can be: a new game takes the calendar second.
-const int kSeeds[] = {0, 1, 77, 1234, -123456, 99999999, 1765000000, 1765155600, 2000000000, 2147483647};
+const int kSeeds[] = {0,        1,          77,         1234,       -123456,
+                      99999999, 1765000000, 1765155600, 2000000000, 2147483647};
 constexpr int kBattleFrames = 3000;
 constexpr float kFrameSeconds = 0.02f;
 
@@ -88,9 +89,10 @@ void dump_mesh(int seed, VoxelData* vd)
 // A standing cell of column (x, y) (above ground that is not water or a tree), or z = -1.
 V3i standing_cell(GameEnv* env, int x, int y)
 {
+    const Area& a = env->voxeldata.area;
     u8 m;
     int z = battle::column_ground(&env->voxeldata, x, y, &m);
-    if (m == MATERIAL_TREE || m == MATERIAL_WATER || z + 1 >= env->voxeldata.area.z + env->voxeldata.area.d)
+    if (m == MATERIAL_TREE || m == MATERIAL_WATER || z + 1 >= a.z + a.d)
         return {x, y, -1};
     return {x, y, z + 1};
 }
@@ -225,7 +227,8 @@ int main(int argc, char** argv)
         return 0;
     }
     if (argc != 1) {
-        std::fprintf(stderr, "usage: world_dump [--frames SEED | --state SEED FRAME | --columns SEED]\n");
+        std::fprintf(stderr,
+                     "usage: world_dump [--frames SEED | --state SEED FRAME | --columns SEED]\n");
         return 2;
     }
     dump_ease();
