@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <cstring>
 
 #include "game.h"
 #include "genmap.h"
@@ -78,6 +79,53 @@ inline V3i party_centre(GameEnv* env, int party)
     u8 m;
     int x = sx / n, y = sy / n;
     return {x, y, column_ground(&env->voxeldata, x, y, &m) + 1};
+}
+
+// The orders of the recorded battles, given before each frame: party 0 marches on party 1 at
+// the start, and party 1 answers halfway through the `frames`.
+inline void recorded_orders(GameEnv* env, int frame, int frames)
+{
+    if (frame == 0)
+        order_travel(env, 0, party_centre(env, 1));
+    if (frame == frames / 2)
+        order_travel(env, 1, party_centre(env, 0));
+}
+
+// FNV-1a style step of the frame records.
+inline unsigned long long mix(unsigned long long h, unsigned long long v)
+{
+    return (h ^ v) * 1099511628211ull;
+}
+
+inline unsigned long long bits(float f)
+{
+    unsigned u;
+    std::memcpy(&u, &f, sizeof(u));
+    return u;
+}
+
+// One frame of the world as one number: every entity's uid (counted from first_uid, since uids
+// keep counting across battles), exact position, health, task, cell and headings, and every
+// projectile's position, as bit patterns in list order. The recorded battles are made of these.
+inline unsigned long long frame_hash(GameEnv* env, u32 first_uid)
+{
+    unsigned long long h = 14695981039346656037ull;
+    for (Entity* e = env->entities.lh_first; e; e = e->entries.le_next) {
+        h = mix(h, e->uid - first_uid);
+        h = mix(h, bits(e->pf.x));
+        h = mix(h, bits(e->pf.y));
+        h = mix(h, bits(e->pf.z));
+        h = mix(h, bits(e->health));
+        h = mix(h, e->task.type);
+        h = mix(h, (unsigned long long)(u32)e->p1.x << 32 ^ (u32)e->p1.y << 16 ^ (u32)e->p1.z);
+        h = mix(h, bits(e->yaw));
+        h = mix(h, bits(e->peripheral_yaw));
+    }
+    for (Projectile* pr = env->projectiles.lh_first; pr; pr = pr->entries.le_next) {
+        h = mix(h, bits(pr->pos.x));
+        h = mix(h, bits(pr->pos.z));
+    }
+    return h;
 }
 
 }  // namespace battle

@@ -20,7 +20,9 @@ struct WavFields {
     u16 samplebits = 16;
     u32 fmtsize = 16;         // 18 adds two bytes of extension after the fields
     bool list_chunk = false;  // a "LIST" chunk between "fmt " and "data"
-    long claimed_size = -1;   // data size written in the header; -1: the real size
+    // Data size written in the header; -1: the real size. 64 bits, so that claims up to 4 GiB
+    // fit where long has 32 (the browser build).
+    long long claimed_size = -1;
 };
 
 inline void put_u16(std::vector<u8>& b, u16 v)

@@ -3,7 +3,6 @@
 // the game has always produced for that seed.
 #include <cstdlib>
 #include <cstdio>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <map>
 #include <random>
@@ -21,18 +20,6 @@ struct BattleLog {
     int shots = 0;
     int destroyed = 0;
 };
-
-unsigned long long mix(unsigned long long h, unsigned long long v)
-{
-    return (h ^ v) * 1099511628211ull;
-}
-
-unsigned long long bits(float f)
-{
-    unsigned u;
-    std::memcpy(&u, &f, sizeof(u));
-    return u;
-}
 
 bool neighbour_or_same(const V3i& a, const V3i& b)
 {
@@ -55,15 +42,11 @@ BattleLog run_battle(int seed, int frames, bool scan = false)
     std::map<u32, int> wreck_since;  // uid -> frame it became a wreck
     const float dtime = 0.02f;
     for (int frame = 0; frame < frames; frame++) {
-        if (frame == 0)
-            battle::order_travel(&env, 0, battle::party_centre(&env, 1));
-        if (frame == frames / 2)
-            battle::order_travel(&env, 1, battle::party_centre(&env, 0));
+        battle::recorded_orders(&env, frame, frames);
         gameenv_run(&env, dtime);
         EXPECT_TRUE(occupancy_consistent(&env)) << "frame " << frame;
 
         std::set<u32> uids;
-        unsigned long long h = 14695981039346656037ull;
         for (Entity* e = env.entities.lh_first; e; e = e->entries.le_next) {
             EXPECT_TRUE(uids.insert(e->uid).second) << "duplicate uid " << e->uid;
             EXPECT_TRUE(neighbour_or_same(e->p0, e->p1)) << "uid " << e->uid << " frame " << frame;
@@ -77,21 +60,8 @@ BattleLog run_battle(int seed, int frames, bool scan = false)
                 wreck_since[e->uid] = frame;
                 log.destroyed++;
             }
-            h = mix(h, e->uid - first_uid);
-            h = mix(h, bits(e->pf.x));
-            h = mix(h, bits(e->pf.y));
-            h = mix(h, bits(e->pf.z));
-            h = mix(h, bits(e->health));
-            h = mix(h, e->task.type);
-            h = mix(h, (unsigned long long)(u32)e->p1.x << 32 ^ (u32)e->p1.y << 16 ^ (u32)e->p1.z);
-            h = mix(h, bits(e->yaw));
-            h = mix(h, bits(e->peripheral_yaw));
         }
-        for (Projectile* pr = env.projectiles.lh_first; pr; pr = pr->entries.le_next) {
-            h = mix(h, bits(pr->pos.x));
-            h = mix(h, bits(pr->pos.z));
-        }
-        log.frame_hashes.push_back(h);
+        log.frame_hashes.push_back(battle::frame_hash(&env, first_uid));
         // A wreck explodes for a little over a second and is gone.
         for (auto it = wreck_since.begin(); it != wreck_since.end();) {
             if (!uids.count(it->first)) {
@@ -228,7 +198,7 @@ std::vector<unsigned long long> battle_record(const BattleLog& log)
     for (size_t i = 0; i < log.frame_hashes.size(); i++) {
         if (i % 100 == 99)
             r.push_back(log.frame_hashes[i]);
-        all = mix(all, log.frame_hashes[i]);
+        all = battle::mix(all, log.frame_hashes[i]);
     }
     r.push_back(all);
     return r;

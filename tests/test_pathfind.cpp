@@ -256,6 +256,15 @@ TEST_F(PathfindTest, WantedDistanceStopsEarly)
     EXPECT_TRUE(v3i_eq_xyz(&path.coords[path.length - 1], 12, 5, 5));
 }
 
+// ground_cell of a random column. The row is drawn first, as the native build always drew it:
+// the order of a call's arguments is the compiler's choice, so each draw is a statement.
+V3i random_ground_cell(GameEnv* env, int w, int h)
+{
+    int y = myrand() % h;
+    int x = myrand() % w;
+    return ground_cell(env, x, y);
+}
+
 // The faster selection must pick exactly the node the plain scan picks: same result, same route.
 TEST(PathfindAgreement, FastSearchMatchesThePlainScanOnRandomQueries)
 {
@@ -264,13 +273,13 @@ TEST(PathfindAgreement, FastSearchMatchesThePlainScanOnRandomQueries)
         GameEnv env;
         make_hilly_world(&env, 48, 48, 16, seed);
         for (int i = 0; i < 12; i++) {  // entities matter only with GF_ENTITIES_BLOCK
-            V3i c = ground_cell(&env, myrand() % 48, myrand() % 48);
+            V3i c = random_ground_cell(&env, 48, 48);
             if (c.z >= 0)
                 add_unit(&env, c.x, c.y, c.z, 0);
         }
         for (int q = 0; q < 400; q++) {
-            V3i from = ground_cell(&env, myrand() % 48, myrand() % 48);
-            V3i to = ground_cell(&env, myrand() % 48, myrand() % 48);
+            V3i from = random_ground_cell(&env, 48, 48);
+            V3i to = random_ground_cell(&env, 48, 48);
             if (from.z < 0)
                 continue;
             if (to.z < 0)
@@ -322,7 +331,7 @@ Query random_query(GameEnv* env, int q)
     const Area& a = env->voxeldata.area;
     Query r;
     auto random_cell = [&] {
-        V3i c = ground_cell(env, myrand() % a.w, myrand() % a.h);
+        V3i c = random_ground_cell(env, a.w, a.h);
         if (c.z < 0)
             c.z = myrand() % a.d;
         return c;
@@ -387,8 +396,10 @@ TEST(PathfindAgreement, GameSearchMatchesTheLiteralFormsOnGeneratedMaps)
     int compared = 0, outcomes[3] = {0, 0, 0}, off_map = 0;
     for (int seed : {11, 2024, 777777}) {
         GameEnv* env = battle::make_battle(seed);
-        add_entity_bunch(12 + myrand() % 40, 12 + myrand() % 40, 6, 1);
-        add_building_bunch(12 + myrand() % 40, 12 + myrand() % 40, 2, 0);
+        int y = 12 + myrand() % 40;  // one draw per statement, in the native build's order
+        add_entity_bunch(12 + myrand() % 40, y, 6, 1);
+        y = 12 + myrand() % 40;
+        add_building_bunch(12 + myrand() % 40, y, 2, 0);
         GameEnv hills;
         make_hilly_world(&hills, 40, 56, 12, (unsigned)seed);
         for (int q = 0; q < 800; q++) {

@@ -103,7 +103,7 @@ TEST_F(SoundLoad, DataShorterThanClaimedIsRejected)
 
     // A claim of nearly 4 GiB must be refused from the file size, never allocated.
     WavFields huge;
-    huge.claimed_size = 0xfffffff0L;
+    huge.claimed_size = 0xfffffff0LL;
     path = write_file("huge.wav", wav_bytes(huge, sample_bytes({1, 2})));
     EXPECT_EQ(rejected(path), "sound_load: '" + path + "': doesn't contain full data\n");
 }
@@ -116,7 +116,7 @@ TEST_F(SoundLoadDeathTest, AnAbsurdDataSizeIsNeverAllocated)
     GTEST_SKIP() << "sanitizer runtimes reserve more address space than the cap leaves";
 #endif
     WavFields huge;
-    huge.claimed_size = 0xfffffff0L;
+    huge.claimed_size = 0xfffffff0LL;
     std::string path = write_file("huge.wav", wav_bytes(huge, sample_bytes({1, 2})));
     EXPECT_EXIT(
         {

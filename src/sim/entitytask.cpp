@@ -1,10 +1,9 @@
 // The task records, the dispatcher and the simple tasks: idle, step-travel, attack, explode.
 #include "entitytask.h"
 
-#include <cmath>
-
 #include "entitytask_travel.h"
 #include "game.h"
+#include "portable_math.h"
 
 void entitytask_clear(EntityTask* task)
 {
@@ -118,7 +117,7 @@ int entitytask_steptravel_run(Entity* e, float dtime, GameEnv* env)
 {
     (void)dtime;
     V3i* p = &e->task.steptravel.p;
-    e->peripheral_wanted_yaw = std::atan2(p->y - e->pf.y, p->x - e->pf.x);
+    e->peripheral_wanted_yaw = portable_atan2f(p->y - e->pf.y, p->x - e->pf.x);
     if (!v3i_eq(&e->p0, &e->p1))
         return 1;
     if (v3i_eq(&e->p0, p))

@@ -10,6 +10,7 @@
 #include "entitytask.h"
 #include "game.h"
 #include "pathfind.h"
+#include "portable_math.h"
 #include "random.h"
 
 namespace {
@@ -286,7 +287,7 @@ int entitytask_travel_run(Entity* e, float dtime, GameEnv* env)
         t->finish_animate = 0;
         return 1;
     }
-    e->peripheral_wanted_yaw = std::atan2(target_p.y - e->pf.y, target_p.x - e->pf.x);
+    e->peripheral_wanted_yaw = portable_atan2f(target_p.y - e->pf.y, target_p.x - e->pf.x);
     if (t->path.next_i < t->path.length)
         return travel_follow(e, t, env, &target_p);
     return travel_plan(e, t, env, &target_p);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "entitytask.h"
+#include "portable_math.h"
 #include "random.h"
 #include "sound.h"
 
@@ -47,7 +48,7 @@ void entity_move(Entity* e, float dtime, GameEnv* env)
         e->avg_speed *= 0.95;
         return;
     }
-    float wanted = std::atan2(d.y, d.x);
+    float wanted = portable_atan2f(d.y, d.x);
     float yaw_d = wrap_angle(wanted - e->yaw);
     if (std::fabs(yaw_d) <= PI / 4) {
         e->yaw = wanted;
@@ -312,7 +313,7 @@ void entity_run(Entity* e, float dtime, GameEnv* env)
     bool has_target = target_get_pos(&tp0, &tpf, &e->shoot_target, env, true);
     float target_distance = 0;
     if (has_target) {
-        e->peripheral_wanted_yaw = std::atan2(tpf.y - e->pf.y, tpf.x - e->pf.x);
+        e->peripheral_wanted_yaw = portable_atan2f(tpf.y - e->pf.y, tpf.x - e->pf.x);
         target_distance = v3i_distance(&tp0, &e->p0);
     }
 
@@ -323,7 +324,7 @@ void entity_run(Entity* e, float dtime, GameEnv* env)
         bool shoot_yaw_ready = e->peripheral == PT_TURRET ? entity_peripheral_yaw_ready(e) : false;
         if (e->shoot_requires_body_aim && v3i_eq(&e->p0, &e->p1)) {
             // The body aims at the target's cell, not at its exact position.
-            float wanted = std::atan2(tp0.y - e->pf.y, tp0.x - e->pf.x);
+            float wanted = portable_atan2f(tp0.y - e->pf.y, tp0.x - e->pf.x);
             float d = wrap_angle(wanted - e->yaw);
             float max_turn = (float)(dtime * e->turn_speed * PI * 2);
             if (std::fabs(d) < 0.03 || std::fabs(d) <= max_turn) {
