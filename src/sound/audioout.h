@@ -1,7 +1,7 @@
-// The audio output under the mixer: a ring of four 4096-byte blocks carried to SDL's audio
-// device. The mixer thread fills a free block and queues it; SDL's audio callback plays the
-// queued blocks in ring order and frees each one once it has consumed all of it. With
-// nothing queued the device plays silence.
+// The audio output under the mixer: a ring of four 4096-byte blocks carried to the platform's
+// output (SDL's audio device, or Web Audio in the browser). The mixer fills a free block and
+// queues it; the output plays the queued blocks in ring order and frees each one once it has
+// consumed all of it (audioring.h). With nothing queued it plays silence.
 #pragma once
 
 #include <atomic>

@@ -1,15 +1,13 @@
 #include "audioout.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include <SDL/SDL.h>
 
-namespace {
+#include "audioring.h"
 
-WmmBlock wmm_blocks[WMM_BLOCKS];
-int play_block = 0;  // the block the callback plays next; audio callback only after open
+namespace {
 
 bool audio_started = false;  // we initialised SDL's audio subsystem
 bool device_open = false;    // SDL_OpenAudio succeeded and the device is not yet closed
@@ -17,23 +15,7 @@ bool device_open = false;    // SDL_OpenAudio succeeded and the device is not ye
 // SDL's audio thread: plays the queued blocks in ring order, silence when none is queued.
 void audio_callback(void*, Uint8* stream, int len)
 {
-    while (len > 0) {
-        WmmBlock* block = &wmm_blocks[play_block];
-        if (block->wh.done.load(std::memory_order_acquire)) {
-            std::memset(stream, 0, (size_t)len);
-            return;
-        }
-        int n = std::min(WMM_BLOCK_BYTES - block->wh.consumed, len);
-        std::memcpy(stream, block->buf + block->wh.consumed, (size_t)n);
-        stream += n;
-        len -= n;
-        block->wh.consumed += n;
-        if (block->wh.consumed == WMM_BLOCK_BYTES) {
-            block->wh.consumed = 0;
-            block->wh.done.store(true, std::memory_order_release);
-            play_block = (play_block + 1) % WMM_BLOCKS;
-        }
-    }
+    audioring_play(reinterpret_cast<char*>(stream), len);
 }
 
 }  // namespace
@@ -41,11 +23,7 @@ void audio_callback(void*, Uint8* stream, int len)
 int driver_init()
 {
     // Every block starts out free; the callback cannot run before the device is opened.
-    for (WmmBlock& block : wmm_blocks) {
-        block.wh.done.store(true, std::memory_order_relaxed);
-        block.wh.consumed = 0;
-    }
-    play_block = 0;
+    audioring_reset();
 
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         driver_print_error("SDL_InitSubSystem");
@@ -68,21 +46,6 @@ int driver_init()
     device_open = true;
     SDL_PauseAudio(0);
     return 0;
-}
-
-bool driver_block_done(int i)
-{
-    return wmm_blocks[i].wh.done.load(std::memory_order_acquire);
-}
-
-char* driver_block_buf(int i)
-{
-    return wmm_blocks[i].buf;
-}
-
-void driver_write(int i)
-{
-    wmm_blocks[i].wh.done.store(false, std::memory_order_release);
 }
 
 void driver_deinit()

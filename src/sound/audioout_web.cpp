@@ -7,16 +7,15 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include <emscripten.h>
+
+#include "audioring.h"
 
 namespace {
 
 constexpr int FILL_FRAMES = WMM_BLOCK_BYTES / 4;  // frames the script processor asks for at once
 
-WmmBlock wmm_blocks[WMM_BLOCKS];
-int play_block = 0;                     // the block played next
 char fill_buffer[FILL_FRAMES * 4];      // 16-bit stereo handed to the script processor
 bool device_open = false;
 
@@ -26,25 +25,7 @@ bool device_open = false;
 // block is queued. Called by the script processor's handler.
 extern "C" EMSCRIPTEN_KEEPALIVE char* quorvale_audio_fill(int frames)
 {
-    char* stream = fill_buffer;
-    int len = std::min(frames, FILL_FRAMES) * 4;
-    while (len > 0) {
-        WmmBlock* block = &wmm_blocks[play_block];
-        if (block->wh.done.load(std::memory_order_acquire)) {
-            std::memset(stream, 0, (size_t)len);
-            break;
-        }
-        int n = std::min(WMM_BLOCK_BYTES - block->wh.consumed, len);
-        std::memcpy(stream, block->buf + block->wh.consumed, (size_t)n);
-        stream += n;
-        len -= n;
-        block->wh.consumed += n;
-        if (block->wh.consumed == WMM_BLOCK_BYTES) {
-            block->wh.consumed = 0;
-            block->wh.done.store(true, std::memory_order_release);
-            play_block = (play_block + 1) % WMM_BLOCKS;
-        }
-    }
+    audioring_play(fill_buffer, std::min(frames, FILL_FRAMES) * 4);
     return fill_buffer;
 }
 
@@ -99,32 +80,13 @@ EM_JS(void, web_audio_close, (), {
 
 int driver_init()
 {
-    for (WmmBlock& block : wmm_blocks) {
-        block.wh.done.store(true, std::memory_order_relaxed);
-        block.wh.consumed = 0;
-    }
-    play_block = 0;
+    audioring_reset();
     // Without Web Audio the game runs silently rather than not at all: the mixer fills the
     // ring once and waits for an output that never frees a block.
     device_open = web_audio_open(FILL_FRAMES) != 0;
     if (!device_open)
         std::fprintf(stderr, "Web Audio is not available: the game runs without sound\n");
     return 0;
-}
-
-bool driver_block_done(int i)
-{
-    return wmm_blocks[i].wh.done.load(std::memory_order_acquire);
-}
-
-char* driver_block_buf(int i)
-{
-    return wmm_blocks[i].buf;
-}
-
-void driver_write(int i)
-{
-    wmm_blocks[i].wh.done.store(false, std::memory_order_release);
 }
 
 void driver_deinit()
