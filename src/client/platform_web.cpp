@@ -18,13 +18,14 @@ void (*run_frame)() = nullptr;
 void (*run_finish)() = nullptr;
 AwayClock frame_clock = {0, 0, false};
 
-// Events the platform makes itself, handed out before SDL's queue: the motion a warp causes on
+// Events the platform makes itself, handed out after SDL's queue: the motion a warp causes on
 // the desktop and the resize when the page changes the canvas size.
 constexpr int OWN_EVENTS_MAX = 8;
 SDL_Event own_events[OWN_EVENTS_MAX];
 int own_first = 0, own_count = 0;
 
 int pointer_x = 0, pointer_y = 0;          // where the game last saw the pointer, window pixels
+bool pause_due = false;                    // the page was hidden or lost the pointer since the last frame
 int resize_sent_w = 0, resize_sent_h = 0;  // the last size asked for by a resize event
 
 void push_own_event(const SDL_Event& event)
@@ -206,13 +207,25 @@ void follow_canvas_size()
 }
 
 // A hidden page and a pointer the browser took away pause the game as Escape does in play, and
-// no frame simulates the time the page was hidden.
-void apply_page_changes()
+// no frame simulates the time the page was hidden. The clock learns it before the frame reads
+// it; the pause comes once the input queued before the change is handled, as it was given in
+// play: a click that reached the game just before the browser took the pointer is a click in
+// play, not one on the pause menu's button under the centred pointer.
+void take_page_changes()
 {
     int changes = web_take_page_changes();
     if (changes & 1)
         away_clock_note_away(&frame_clock);
-    if (changes != 0 && main_state == PS_INGAME)
+    if (changes != 0)
+        pause_due = true;
+}
+
+void pause_if_due()
+{
+    if (!pause_due)
+        return;
+    pause_due = false;
+    if (main_state == PS_INGAME)
         set_program_state(PS_PAUSEMENU);
 }
 
@@ -229,7 +242,7 @@ void browser_frame()
         stop();
         return;
     }
-    apply_page_changes();
+    take_page_changes();
     follow_canvas_size();
     run_frame();
     if (!main_run) {
@@ -292,6 +305,7 @@ bool platform_poll_event(SDL_Event* event)
         pointer_y = event->type == SDL_MOUSEMOTION ? event->motion.y : event->button.y;
         return true;
     }
+    pause_if_due();
     // As on the desktop, what a warp or a resize causes comes after what was already queued.
     if (own_count == 0)
         return false;

@@ -136,9 +136,17 @@ describe('play', () => {
     assert.equal((await state(page)).state, 'playing');
     assert.equal((await state(page)).audio.state, 'running');
 
-    // The browser freeing the pointer (its own Escape) pauses the game.
+    // The browser freeing the pointer (its own Escape) pauses the game, after what the player
+    // did before: here a click in play and the loss reach the same frame, and the click stays
+    // a click in play rather than one on the pause menu's "Quit" under the centred pointer.
+    await page.evaluate(() => { window.holdFrames = true; });
+    await page.mouse.click(400, 300);
     await page.evaluate(() => document.exitPointerLock());
-    await inState(page, 'paused', 120000);
+    await until(page, () => !Module.quorvaleInput.locked, 120000);
+    await page.evaluate(() => window.releaseFrames());
+    await until(page, () => window.quorvale.state !== 'playing', 120000);
+    await page.evaluate(() => new Promise(resolve => setTimeout(resolve, 300)));
+    assert.equal((await state(page)).state, 'paused');
     // Escape continues (as on the desktop, the pointer put in the middle hovers "Quit"); it is
     // no user activation, so the click takes the pointer. The page counts an Escape within
     // 250 ms of losing the pointer as the same press, so this one comes later.

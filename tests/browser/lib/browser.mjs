@@ -121,7 +121,11 @@ export class Game {
       await this.page.waitForFunction(`(q => ${condition})(window.quorvale || {})`,
                                       {timeout, polling: 50});
     } catch (e) {
-      throw new Error(`the page never reached ${condition}: ${JSON.stringify(await this.state())}`);
+      const where = await Promise.race([
+        this.state().then(JSON.stringify, (error) => `no state: ${error.message}`),
+        sleep(5000).then(() => 'the page did not answer within 5 s'),
+      ]);
+      throw new Error(`the page never reached ${condition}: ${where}`);
     }
   }
 

@@ -68,9 +68,32 @@ export function launch(extraArgs = []) {
   });
 }
 
-// A new page of `browser` at `url` whose console lines are collected in page.lines.
+// The game's frames (animation frames of the page's own scripts) held back while
+// window.holdFrames is set; window.releaseFrames() lets them run again. Input and page events
+// keep arriving in between, as on a machine too busy to draw.
+function holdableFrames() {
+  const request = window.requestAnimationFrame.bind(window);
+  let held = [];
+  window.holdFrames = false;
+  window.requestAnimationFrame = callback => {
+    if (!window.holdFrames)
+      return request(callback);
+    held.push(callback);
+    return 0;
+  };
+  window.releaseFrames = () => {
+    window.holdFrames = false;
+    const callbacks = held;
+    held = [];
+    callbacks.forEach(request);
+  };
+}
+
+// A new page of `browser` at `url` whose console lines are collected in page.lines, and whose
+// game frames the test can hold back (holdableFrames).
 export async function open(browser, url, viewport = {width: 1280, height: 800}) {
   const page = await browser.newPage();
+  await page.evaluateOnNewDocument(holdableFrames);
   await page.setViewport(viewport);
   page.lines = [];
   page.on('console', message => page.lines.push(`${message.type()}: ${message.text()}`));
@@ -81,6 +104,18 @@ export async function open(browser, url, viewport = {width: 1280, height: 800}) 
 
 export const state = page => page.evaluate(() => JSON.parse(JSON.stringify(window.quorvale)));
 
-export function until(page, predicate, timeout = 30000, ...args) {
-  return page.waitForFunction(predicate, {timeout, polling: 50}, ...args);
+// Waits until predicate(...args) holds in the page; a timeout names where the page was and
+// its last console lines (a page too busy to answer says so instead).
+export async function until(page, predicate, timeout = 30000, ...args) {
+  try {
+    return await page.waitForFunction(predicate, {timeout, polling: 50}, ...args);
+  } catch (e) {
+    const where = await Promise.race([
+      state(page).then(JSON.stringify, error => `no state: ${error.message}`),
+      new Promise(resolve => setTimeout(() => resolve('the page did not answer within 5 s'), 5000)),
+    ]);
+    const lines = (page.lines || []).slice(-10).map(l => `  ${l}`).join('\n');
+    throw new Error(`${e.message} waiting for ${predicate} ${args.join(' ')}\npage: ${where}\n` +
+                    `last console lines:\n${lines}`);
+  }
 }
