@@ -4,6 +4,7 @@
 
 #include <GL/gl.h>
 
+#include "glmisc.h"
 #include "gui.h"
 #include "render.h"
 
@@ -39,17 +40,6 @@ void draw_pointer(int h)
 }
 
 }  // namespace
-
-void reset_opengl_state()
-{
-    glDisable(GL_LIGHTING);
-    glClearDepth(1.0);
-    glDepthFunc(GL_LESS);
-    glEnable(GL_DEPTH_TEST);
-    glDepthMask(GL_TRUE);
-    glAlphaFunc(GL_GREATER, 0.5f);
-    glEnable(GL_ALPHA_TEST);
-}
 
 void draw_gui()
 {

@@ -9,6 +9,7 @@
 
 #include "camera.h"
 #include "game.h"
+#include "glmisc.h"
 #include "mesh.h"
 #include "shell.h"
 #include "voxel.h"
@@ -187,20 +188,6 @@ void draw_voxel_outline()
     }
     glEnd();
     glLineWidth(1);
-}
-
-void draw_axis_cross()
-{
-    static const GLfloat vertices[] = {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1};
-    static const GLubyte colors[] = {255, 0, 0, 255, 255, 0,   0, 255, 0, 255, 0, 255,
-                                     0,   255, 0, 255, 0, 0, 255, 255, 0, 0, 255, 255};
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, vertices);
-    glColorPointer(4, GL_UNSIGNED_BYTE, 0, colors);
-    glDrawArrays(GL_LINES, 0, 6);
-    glDisableClientState(GL_COLOR_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 }  // namespace

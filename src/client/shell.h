@@ -87,8 +87,6 @@ void main_free_globals();
 // Releases the current game; the world can be filled again by a new game.
 void delete_game();
 
-// Sets the fixed render state every frame starts from.
-void reset_opengl_state();
 // Draws one frame (world or black screen, then the overlay) and swaps buffers.
 void draw_screen();
 // Draws the overlay: crosshair, menus and the drawn pointer, in window pixels.

@@ -1,5 +1,5 @@
-// OpenGL helpers: the buffer-object entry points looked up at run time and the
-// extension-string test.
+// OpenGL helpers: the buffer-object entry points looked up at run time, the extension-string
+// test, the render state every frame starts from and the axis cross at the origin.
 #pragma once
 
 #include <GL/gl.h>
@@ -19,3 +19,8 @@ extern PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB;
 void gl_load_extensions();
 // 1 if `name` occurs anywhere in the driver's extension string (a prefix matches too), else 0.
 bool opengl_has_extension(const char* name);
+// Sets the fixed render state every frame starts from: depth test (less), alpha test (greater
+// than 0.5), no lighting.
+void reset_opengl_state();
+// Draws the axes from the origin, one unit each: x red, y green, z blue.
+void draw_axis_cross();

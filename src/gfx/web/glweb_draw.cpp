@@ -321,11 +321,8 @@ void glweb_bind_buffer(GLenum target, GLuint buffer)
 
 void glweb_buffer_data(GLenum target, GLsizeiptrARB size, const void* data, GLenum usage)
 {
-    if (target != GL_ARRAY_BUFFER) {
-        emscripten_glBufferData(target, size, data, usage);
-        return;
-    }
-    glweb_bind_array_buffer(layer.array_buffer);
+    if (target == GL_ARRAY_BUFFER)
+        glweb_bind_array_buffer(layer.array_buffer);
     emscripten_glBufferData(target, size, data, usage);
 }
 

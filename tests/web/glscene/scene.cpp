@@ -234,16 +234,7 @@ void draw_world(int frame, bool animate)
     // Just in front of the camera: 25-pixel lines cut by the near plane and the screen's edges.
     outline_box(V3f{cam[0] + 0.3f, cam[1] + 0.6f, cam[2] - 0.7f});
 
-    static const GLfloat AXES[] = {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 1};
-    static const GLubyte AXIS_COLORS[] = {255, 0, 0, 255, 255, 0,   0, 255, 0, 255, 0, 255,
-                                          0,   255, 0, 255, 0, 0, 255, 255, 0, 0, 255, 255};
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, AXES);
-    glColorPointer(4, GL_UNSIGNED_BYTE, 0, AXIS_COLORS);
-    glDrawArrays(GL_LINES, 0, 6);
-    glDisableClientState(GL_COLOR_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
+    draw_axis_cross();
 }
 
 void draw_overlay()
@@ -307,13 +298,7 @@ bool scene_init(const char* folder)
 
 void scene_draw(int frame, bool animate)
 {
-    glDisable(GL_LIGHTING);
-    glClearDepth(1.0);
-    glDepthFunc(GL_LESS);
-    glEnable(GL_DEPTH_TEST);
-    glDepthMask(GL_TRUE);
-    glAlphaFunc(GL_GREATER, 0.5f);
-    glEnable(GL_ALPHA_TEST);
+    reset_opengl_state();
     draw_world(frame, animate);
     draw_overlay();
 }
