@@ -2,17 +2,15 @@
 // end and a damaged data file. Run by run.sh with the others.
 import assert from 'node:assert/strict';
 import {after, before, describe, test} from 'node:test';
-import {launch, open, serve, state, until} from './lib/page_harness.mjs';
+import {open, state, until, withDamagedImage} from './lib/page_harness.mjs';
+import {openSession} from './lib/session.mjs';
 
-let server, browser;
+let session, server, browser;
 before(async () => {
-  server = await serve();
-  browser = await launch();
+  session = await openSession('page');
+  ({server, browser} = session);
 });
-after(async () => {
-  await browser?.close();
-  server?.close();
-});
+after(async () => session?.close());
 
 const ready = page => until(page, () => window.quorvale.ready || window.quorvale.stopped);
 const inState = (page, name, timeout) => until(page, s => window.quorvale.state === s, timeout, name);
@@ -205,7 +203,7 @@ describe('random input', () => {
 
 describe('failures', () => {
   test('a damaged image stops the game with the desktop messages and status', async () => {
-    const page = await open(browser, server.url + 'damaged/');
+    const page = await open(browser, server.url, {beforeGoto: withDamagedImage});
     await until(page, () => window.quorvale.stopped);
     const s = await state(page);
     assert.equal(s.exitStatus, 255);

@@ -1,21 +1,15 @@
-// What the page tests share: a static server for build-web/ on the loopback address, with two
-// damaged copies of it, and headless Chromium rendering WebGL in software.
+// What the page tests add to the shared server and browser (session.mjs): pages opened
+// straight in puppeteer with their console kept, game frames the test can hold back, the data
+// package with a damaged image, and waits that say where the page was.
 import fs from 'node:fs';
-import http from 'node:http';
 import path from 'node:path';
-import {fileURLToPath} from 'node:url';
-import puppeteer from 'puppeteer-core';
 
-export const buildDir = process.env.QUORVALE_PAGE ||
-  path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../../build-web');
-
-const types = {'.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
-               '.wasm': 'application/wasm', '.data': 'application/octet-stream'};
+import {PAGE_DIR} from './browser.mjs';
 
 // quorvale.data with one byte of voxel.png's header chunk changed, so its checksum fails.
 function damagedData() {
-  const data = Buffer.from(fs.readFileSync(path.join(buildDir, 'quorvale.data')));
-  const js = fs.readFileSync(path.join(buildDir, 'quorvale.js'), 'utf8');
+  const data = Buffer.from(fs.readFileSync(path.join(PAGE_DIR, 'quorvale.data')));
+  const js = fs.readFileSync(path.join(PAGE_DIR, 'quorvale.js'), 'utf8');
   const entry = /"filename":\s*"\/resources\/images\/voxel\.png",\s*"start":\s*(\d+)/.exec(js);
   if (!entry)
     throw new Error('voxel.png is not in the data package listing of quorvale.js');
@@ -23,48 +17,15 @@ function damagedData() {
   return data;
 }
 
-// Serves build-web/ at /, the same without quorvale.data at /nodata/ and with a damaged image
-// at /damaged/. Resolves to {url, close}.
-export function serve() {
-  const damaged = damagedData();
-  const server = http.createServer((request, response) => {
-    const url = new URL(request.url, 'http://localhost');
-    let variant = '';
-    let name = url.pathname.replace(/^\//, '');
-    const parts = /^(nodata|damaged)\/(.*)$/.exec(name);
-    if (parts) {
-      variant = parts[1];
-      name = parts[2];
-    }
-    name = name || 'index.html';
-    const file = path.join(buildDir, path.basename(name));
-    let body = null;
-    if (variant === 'damaged' && name === 'quorvale.data')
-      body = damaged;
-    else if (!(variant === 'nodata' && name === 'quorvale.data') && fs.existsSync(file))
-      body = fs.readFileSync(file);
-    if (!body) {
-      response.writeHead(404, {'Content-Type': 'text/plain'});
-      response.end('not found');
-      return;
-    }
-    response.writeHead(200, {'Content-Type': types[path.extname(file)] || 'application/octet-stream'});
-    response.end(body);
-  });
-  return new Promise(resolve => {
-    server.listen(0, '127.0.0.1', () => {
-      resolve({url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close()});
-    });
-  });
-}
-
-export function launch(extraArgs = []) {
-  return puppeteer.launch({
-    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-    headless: 'new',
-    args: ['--no-sandbox', '--use-gl=angle', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
-           '--no-first-run', '--disable-background-networking', '--disable-component-update',
-           '--disable-sync', '--mute-audio', ...extraArgs],
+// A beforeGoto for open(): the page downloads the data package with a damaged voxel.png.
+export async function withDamagedImage(page) {
+  const body = damagedData();
+  await page.setRequestInterception(true);
+  page.on('request', request => {
+    if (new URL(request.url()).pathname.endsWith('.data'))
+      request.respond({status: 200, contentType: 'application/octet-stream', body});
+    else
+      request.continue();
   });
 }
 
@@ -90,11 +51,13 @@ function holdableFrames() {
 }
 
 // A new page of `browser` at `url` whose console lines are collected in page.lines, and whose
-// game frames the test can hold back (holdableFrames).
-export async function open(browser, url, viewport = {width: 1280, height: 800}) {
+// game frames the test can hold back (holdableFrames); beforeGoto(page) may intercept requests.
+export async function open(browser, url, {viewport = {width: 1280, height: 800}, beforeGoto} = {}) {
   const page = await browser.newPage();
   await page.evaluateOnNewDocument(holdableFrames);
   await page.setViewport(viewport);
+  if (beforeGoto)
+    await beforeGoto(page);
   page.lines = [];
   page.on('console', message => page.lines.push(`${message.type()}: ${message.text()}`));
   page.on('pageerror', error => page.lines.push(`pageerror: ${error.message}`));
