@@ -19,7 +19,11 @@
     pointerLocked: false,
     fullscreen: false,
     canvas: {width: CANVAS_W, height: CANVAS_H},
-    audio: {state: 'none', frames: 0}  // the audio context's state; sample frames with sound played
+    audio: {state: 'none', frames: 0},  // the audio context's state; sample frames with sound played
+    // A still frame's terrain comes back from a copy of the last frame's (false: drawn in full
+    // every frame, as the drawing layer's test compares); frames that started from the copy.
+    keepBackdrop: true,
+    backdropFrames: 0
   };
 
   var el = function (id) { return document.getElementById(id); };

@@ -1,14 +1,15 @@
 // Figures for the record, printed rather than held to timings: the time from navigation to
 // the main menu on screen, the game's own frame rate in play at 800 x 600, and the bytes the
 // page downloads, as served and as gzip would make them. Only the download size is held to
-// its bound of 6 MB.
+// its bound of 6 MB. The game is the one of the other tests' second, so that the frame rates
+// of two runs are of the same world and view.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import zlib from 'node:zlib';
 import {after, before, test} from 'node:test';
 
-import {PAGE_DIR} from './lib/browser.mjs';
+import {PAGE_DIR, sleep} from './lib/browser.mjs';
 import {figure, openSession, story} from './lib/session.mjs';
 
 const step = story(test);
@@ -21,7 +22,7 @@ after(async () => session?.close(game));
 
 step('navigation to the main menu on screen (target: 3 s)', 30, async (t) => {
   session.server.reset();
-  game = await session.open();
+  game = await session.open({frozenSecond: 1709294400});
   await game.waitFor('q.ready', 30000);
   const seen = Date.now() - game.navigatedAt;
   const state = await game.state();
@@ -60,7 +61,25 @@ step('the game\'s frame rate in play at 800 x 600 (target: 60)', 60, async (t) =
   const second = await game.waitForLine(/^FPS: /, {after: game.lines.indexOf(first) + 1, timeout: 20000});
   const third = await game.waitForLine(/^FPS: /, {after: game.lines.indexOf(second) + 1, timeout: 20000});
   figure(t, `in play: ${second.text}, ${third.text} (target 60; the line across the start of play: ${first.text})`);
-  for (const line of [first, second, third])
+  // A still camera's terrain comes from the copy of the frame before; a moving one is drawn in
+  // full every frame. The camera sways left and right about the same place through one whole line.
+  let swaying = true;
+  const sway = (async () => {
+    for (let i = 0; swaying; i++) {
+      const key = i % 2 ? 'KeyA' : 'KeyD';
+      await game.page.keyboard.down(key);
+      await sleep(250);
+      await game.page.keyboard.up(key);
+    }
+  })();
+  const kept0 = (await game.state()).backdropFrames;
+  const moving0 = await game.waitForLine(/^FPS: /, {after: game.lines.indexOf(third) + 1, timeout: 20000});
+  const moving = await game.waitForLine(/^FPS: /, {after: game.lines.indexOf(moving0) + 1, timeout: 20000});
+  swaying = false;
+  await sway;
+  const kept1 = (await game.state()).backdropFrames;
+  figure(t, `with the camera moving: ${moving.text} (frames from the copy meanwhile: ${kept1 - kept0})`);
+  for (const line of [first, second, third, moving])
     assert.match(line.text, /^FPS: \d+\.\d\d$/);
   assert.equal((await game.state()).state, 'playing');
   assert.deepEqual(game.failures(), []);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "glbackdrop.h"
 #include "glweb_internal.h"
 
 namespace {
@@ -54,30 +55,16 @@ WebGlLayer initial_layer()
     l.alpha_func = GL_ALWAYS;
     l.depth_func = GL_LESS;
     l.depth_mask = true;
+    l.clear_depth = 1.0f;
     return l;
 }
 
 WebGlLayer layer = initial_layer();
 
-GLuint compile(GLenum type, const char* source)
-{
-    GLuint shader = emscripten_glCreateShader(type);
-    emscripten_glShaderSource(shader, 1, &source, nullptr);
-    emscripten_glCompileShader(shader);
-    GLint ok = 0;
-    emscripten_glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-    if (!ok) {
-        char log[1024] = "";
-        emscripten_glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-        std::fprintf(stderr, "WebGL shader does not compile: %s\n", log);
-    }
-    return shader;
-}
-
 void make_program(WebGlLayer* l)
 {
-    GLuint vs = compile(GL_VERTEX_SHADER, VERTEX_SHADER);
-    GLuint fs = compile(GL_FRAGMENT_SHADER, FRAGMENT_SHADER);
+    GLuint vs = glweb_compile(GL_VERTEX_SHADER, VERTEX_SHADER);
+    GLuint fs = glweb_compile(GL_FRAGMENT_SHADER, FRAGMENT_SHADER);
     l->program = emscripten_glCreateProgram();
     emscripten_glAttachShader(l->program, vs);
     emscripten_glAttachShader(l->program, fs);
@@ -169,6 +156,7 @@ GLsizeiptrARB stream_room(WebGlLayer* l, GLsizeiptrARB bytes)
 
 void draw_batch(WebGlLayer* l)
 {
+    glweb_apply_pending_clear();
     VertexBatch* b = &l->batch;
     apply_state(l, b->space);
     GLsizeiptrARB bytes = (GLsizeiptrARB)b->count * sizeof(BatchVertex);
@@ -237,6 +225,11 @@ void draw_from_buffers(WebGlLayer* l, GLenum mode, GLint first, GLsizei count)
     emscripten_glDrawArrays(mode, first, count);
 }
 
+void draw_straight_from_buffers(GLenum mode, GLint first, GLsizei count)
+{
+    draw_from_buffers(&layer, mode, first, count);
+}
+
 }  // namespace
 
 WebGlLayer& glweb()
@@ -298,6 +291,35 @@ void glweb_bind_array_buffer(GLuint buffer)
     layer.array_buffer_applied = buffer;
 }
 
+GLuint glweb_compile(GLenum type, const char* source)
+{
+    GLuint shader = emscripten_glCreateShader(type);
+    emscripten_glShaderSource(shader, 1, &source, nullptr);
+    emscripten_glCompileShader(shader);
+    GLint ok = 0;
+    emscripten_glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok)
+        return shader;
+    char log[1024] = "";
+    emscripten_glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+    std::fprintf(stderr, "WebGL shader does not compile: %s\n", log);
+    emscripten_glDeleteShader(shader);
+    return 0;
+}
+
+void glweb_set_attrib_array(int index, bool enabled)
+{
+    set_attrib_array(&layer, index, enabled);
+}
+
+void glweb_apply_pending_clear()
+{
+    if (!layer.clear_pending)
+        return;
+    layer.clear_pending = false;
+    emscripten_glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
 void glweb_warn_once(bool* warned, const char* message)
 {
     if (*warned)
@@ -321,14 +343,17 @@ void glweb_bind_buffer(GLenum target, GLuint buffer)
 
 void glweb_buffer_data(GLenum target, GLsizeiptrARB size, const void* data, GLenum usage)
 {
-    if (target == GL_ARRAY_BUFFER)
+    if (target == GL_ARRAY_BUFFER) {
         glweb_bind_array_buffer(layer.array_buffer);
+        backdrop_buffer_written(layer.array_buffer);
+    }
     emscripten_glBufferData(target, size, data, usage);
 }
 
 void glweb_delete_buffers(GLsizei n, const GLuint* buffers)
 {
     for (GLsizei i = 0; i < n; i++) {
+        backdrop_buffer_written(buffers[i]);
         if (layer.array_buffer == buffers[i])
             layer.array_buffer = 0;
         if (layer.array_buffer_applied == buffers[i])
@@ -378,6 +403,12 @@ void glDrawArrays(GLenum mode, GLint first, GLsizei count)
                                 &l->viewport, &sink);
     } else if (arrays_all_in_buffers(&l->arrays)) {
         glweb_flush();
+        if (l->clear_pending) {
+            l->clear_pending = false;
+            if (backdrop_draw(mode, first, count, draw_straight_from_buffers))
+                return;
+            emscripten_glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        }
         draw_from_buffers(l, mode, first, count);
     } else {
         glweb_warn_once(&warned, "glDrawArrays: arrays partly in buffer objects are not drawn");
@@ -389,6 +420,7 @@ void glDrawArrays(GLenum mode, GLint first, GLsizei count)
 void SDL_GL_SwapBuffers(void)
 {
     glweb_flush();
+    glweb_apply_pending_clear();
 }
 
 }  // extern "C"

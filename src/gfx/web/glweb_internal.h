@@ -28,6 +28,7 @@ GLuint emscripten_glCreateProgram(void);
 GLuint emscripten_glCreateShader(GLenum type);
 void emscripten_glDeleteBuffers(GLsizei n, const GLuint* buffers);
 void emscripten_glDeleteShader(GLuint shader);
+void emscripten_glDeleteTextures(GLsizei n, const GLuint* textures);
 void emscripten_glDepthFunc(GLenum func);
 void emscripten_glDepthMask(GLboolean flag);
 void emscripten_glDisable(GLenum cap);
@@ -90,6 +91,9 @@ struct WebGlLayer {
     bool depth_test;
     GLenum depth_func;
     bool depth_mask;
+    float clear_color[4];      // glClearColor and glClearDepth as last given
+    float clear_depth;
+    bool clear_pending;        // a clear of colour and depth waits for the frame's first draw
 
     GLuint array_buffer_applied;
     GLuint texture_applied;
@@ -114,5 +118,11 @@ VertexSink* glweb_sink();
 void glweb_bind_texture(GLuint texture);
 // Binds `buffer` to GL_ARRAY_BUFFER in WebGL unless it is bound already.
 void glweb_bind_array_buffer(GLuint buffer);
+// A compiled shader, or 0 (and the compiler's log on standard error).
+GLuint glweb_compile(GLenum type, const char* source);
+// Switches the texture coordinate or colour attribute array in WebGL unless it is so already.
+void glweb_set_attrib_array(int index, bool enabled);
+// Clears now if a clear waits (see glbackdrop.h); before anything that would change its result.
+void glweb_apply_pending_clear();
 // Prints `message` to standard error the first time `*warned` is false.
 void glweb_warn_once(bool* warned, const char* message);
