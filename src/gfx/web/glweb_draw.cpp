@@ -403,12 +403,11 @@ void glDrawArrays(GLenum mode, GLint first, GLsizei count)
                                 &l->viewport, &sink);
     } else if (arrays_all_in_buffers(&l->arrays)) {
         glweb_flush();
-        if (l->clear_pending) {
+        if (l->clear_pending && backdrop_draw(mode, first, count, draw_straight_from_buffers)) {
             l->clear_pending = false;
-            if (backdrop_draw(mode, first, count, draw_straight_from_buffers))
-                return;
-            emscripten_glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+            return;
         }
+        glweb_apply_pending_clear();
         draw_from_buffers(l, mode, first, count);
     } else {
         glweb_warn_once(&warned, "glDrawArrays: arrays partly in buffer objects are not drawn");

@@ -11,9 +11,9 @@ root=$(cd "$here/../../.." && pwd)
 out=$(mkdir -p "${1:-$root/build-glscene}" && cd "${1:-$root/build-glscene}" && pwd)
 seconds=${2:-}
 
-includes=(-I"$root/src/base" -I"$root/src/world" -I"$root/src/gfx" -I"$here")
+includes=(-I"$root/src/base" -I"$root/src/world" -I"$root/src/gfx" -I"$root/src/client" -I"$here")
 game_sources=("$root"/src/gfx/{mesh,glmisc,genmesh,materials,gui}.cpp "$root"/src/world/{genmap,voxel}.cpp
-              "$root"/src/base/random.cpp)
+              "$root"/src/base/random.cpp "$root"/src/client/modelshapes.cpp)
 
 echo "native scene"
 # shellcheck disable=SC2046  # pkg-config's flags are meant to split

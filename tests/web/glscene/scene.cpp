@@ -14,6 +14,7 @@
 #include "gui.h"
 #include "materialtypes.h"
 #include "mesh.h"
+#include "modelshapes.h"
 #include "voxel.h"
 
 namespace {
@@ -51,8 +52,8 @@ void bind_nearest(GLuint texture)
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
 }
 
-// The centre of the free cell on top of column (x, y), in view units.
-V3f ground(int x, int y)
+// The free cell on top of column (x, y).
+V3i ground_cell(int x, int y)
 {
     int z = 15;
     for (; z > 0; z--) {
@@ -60,7 +61,13 @@ V3f ground(int x, int y)
         if (voxeldata_get_material(&world, &p) > MATERIAL_AIR)
             break;
     }
-    V3i p = {x, y, z + 1};
+    return V3i{x, y, z + 1};
+}
+
+// The centre of that cell, in view units.
+V3f ground(int x, int y)
+{
+    V3i p = ground_cell(x, y);
     V3f v;
     scale_to_view(&p, &v);
     return v;
@@ -89,44 +96,12 @@ void sprite_quad(V3f at, float size, float cx, float cy, float cw)
     }
 }
 
-// A carage as draw_carage draws it inside the party's quad batch: client arrays of quads,
-// raised corners torn when damaged.
-void draw_carage(V3f at, bool damaged)
+// A carage as the game draws it, inside the party's quad batch; torn when damaged.
+void draw_carage(V3i cell, bool damaged)
 {
-    static const float VERTICES[] = {
-        0, 1, 0.5, 2, 1, 0.5, 2, 2, 0.5, 0, 2, 0.5, 0, 2, 0.5, 2, 2, 0.5, 2, 2, 0,    0, 2, 0,
-        0, 1, 0.5, 0, 2, 0.5, 0, 2, 0,   0, 1, 0,   2, 1, 0.5, 2, 2, 0.5, 2, 2, 0,    2, 1, 0,
-        0, 1, 0.5, 1, 1, 0.5, 1, 1, 0,   0, 1, 0,   1, 1, 0.5, 2, 1, 0.5, 2, 1, 0,    1, 1, 0,
-        0, 1, 0.01, 1, 1, 0.01, 1, 0, 0.01, 0, 0, 0.01, 1, 1, 0.01, 2, 1, 0.01, 2, 0, 0.01, 1, 0, 0.01};
-    static const float TXCOORDS[] = {
-        0.5,    0.125, 0.625,  0.125, 0.625,  0.1875,  0.5,    0.1875,  0.6875, 0.03125, 0.8125, 0.03125,
-        0.8125, 0.0625, 0.6875, 0.0625, 0.6875, 0,    0.75,   0,       0.75,   0.03125, 0.6875, 0.03125,
-        0.6875, 0,     0.75,   0,     0.75,   0.03125, 0.6875, 0.03125, 0.75,   0,       0.8125, 0,
-        0.8125, 0.03125, 0.75, 0.03125, 0.75, 0,      0.8125, 0,       0.8125, 0.03125, 0.75,   0.03125,
-        0.8125, 0,     0.875,  0,     0.875,  0.0625,  0.8125, 0.0625,  0.875,  0,       0.9375, 0,
-        0.9375, 0.0625, 0.875, 0.0625};
-    static const float TORN[8] = {1.0, 0.5, 0.8, 1.0, 1.5, 1.1, 0.7, 1.0};
-    float v[32 * 3];
-    int k = 0;
-    for (int i = 0; i < 32; i++) {
-        float z = VERTICES[i * 3 + 2];
-        if (damaged && z > 0.1f) {
-            z *= TORN[k];
-            k = (k + 1) % 8;
-        }
-        v[i * 3] = VERTICES[i * 3] + at.x - 0.5f;
-        v[i * 3 + 1] = VERTICES[i * 3 + 1] + at.y - 0.5f;
-        v[i * 3 + 2] = z + at.z - 0.24f;
-    }
-    glEnd();
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, v);
-    glTexCoordPointer(2, GL_FLOAT, 0, TXCOORDS);
-    glDrawArrays(GL_QUADS, 0, 32);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glBegin(GL_QUADS);
+    float v[CARAGE_VERTEX_COUNT * 3];
+    place_model(carage_vertices(), CARAGE_VERTEX_COUNT, &cell, damaged ? 0.5f : 1.0f, v);
+    draw_model_arrays(v, carage_txcoords(), CARAGE_VERTEX_COUNT);
 }
 
 // A voxel outline as draw_voxel_outline draws it: lines up to 25 pixels wide.
@@ -186,7 +161,7 @@ void draw_world(int frame, bool animate)
                 sprite_quad(at, 1.0f, column / 16.0f, 0.25f + row / 16.0f, 1 / 16.0f);
             }
             if (i % 50 == 7)
-                draw_carage(ground(x + 2, y + 2), i % 100 == 57);
+                draw_carage(ground_cell(x + 2, y + 2), i % 100 == 57);
         }
         glEnd();
     }
