@@ -11,7 +11,7 @@ import {after, before, test} from 'node:test';
 
 import {OUT_DIR, sleep} from './lib/browser.mjs';
 import {compareImages, readPng, writePng} from './lib/image.mjs';
-import {SOURCE_DIR, figure, openSession, story} from './lib/session.mjs';
+import {figure, LIMIT, openSession, story, SOURCE_DIR} from './lib/session.mjs';
 
 const SECOND = 1709294400;         // 2024-03-01 12:00:00 UTC, the desktop tests' second
 const OTHER_SECOND = SECOND + 301;
@@ -31,8 +31,8 @@ let nativeView, pageView, otherPageView;
 
 before(async () => {
   session = await openSession('first-view');
-});
-after(async () => session?.close(...games));
+}, LIMIT);
+after(async () => session?.close(...games), LIMIT);
 
 // The page's first view of a game made in `second`: "Play" clicked where the desktop test
 // clicks it, the pointer left resting there on "Continue".

@@ -7,7 +7,7 @@ import {after, before, test} from 'node:test';
 
 import {OUT_DIR, sleep} from './lib/browser.mjs';
 import {menuProblems, pointerProblems} from './lib/image.mjs';
-import {figure, openSession, story} from './lib/session.mjs';
+import {figure, LIMIT, openSession, story} from './lib/session.mjs';
 
 const step = story(test);
 let session, game;
@@ -15,8 +15,8 @@ let session, game;
 before(async () => {
   // The data package is spread over 2.5 s, so the progress bar has time to be seen.
   session = await openSession('menu', {serverOptions: {slowData: 2500}});
-});
-after(async () => session?.close(game));
+}, LIMIT);
+after(async () => session?.close(game), LIMIT);
 
 // Records what the loading overlay shows every 50 ms from the page's first script on.
 const SAMPLE_LOADING = `(() => {

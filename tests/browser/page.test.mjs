@@ -3,21 +3,21 @@
 import assert from 'node:assert/strict';
 import {after, before, describe, test} from 'node:test';
 import {open, state, until, withDamagedImage} from './lib/page_harness.mjs';
-import {openSession} from './lib/session.mjs';
+import {LIMIT, openSession} from './lib/session.mjs';
 
 let session, server, browser;
 before(async () => {
   session = await openSession('page');
   ({server, browser} = session);
-});
-after(async () => session?.close());
+}, LIMIT);
+after(async () => session?.close(), LIMIT);
 
 const ready = page => until(page, () => window.quorvale.ready || window.quorvale.stopped);
 const inState = (page, name, timeout) => until(page, s => window.quorvale.state === s, timeout, name);
 const shown = (page, id) => page.$eval('#' + id, e => !e.hidden);
 
 describe('the page', () => {
-  test('opens on the main menu behind "click to play", its output on the console and in the log', async () => {
+  test('opens on the main menu behind "click to play", its output on the console and in the log', LIMIT, async () => {
     const page = await open(browser, server.url);
     await ready(page);
     const s = await state(page);
@@ -42,7 +42,7 @@ describe('the page', () => {
     await page.close();
   });
 
-  test('keeps the keys the game uses from the browser and leaves it the others', async () => {
+  test('keeps the keys the game uses from the browser and leaves it the others', LIMIT, async () => {
     // Registered before the page's own listeners; the outcome is read once dispatch is over.
     const page = await browser.newPage();
     await page.evaluateOnNewDocument(() => {
@@ -67,7 +67,7 @@ describe('the page', () => {
     await page.close();
   });
 
-  test('keeps the canvas within the window and follows fullscreen', async () => {
+  test('keeps the canvas within the window and follows fullscreen', LIMIT, async () => {
     const page = await open(browser, server.url);
     await ready(page);
     await page.setViewport({width: 500, height: 300});
@@ -101,7 +101,7 @@ describe('the page', () => {
     await page.close();
   });
 
-  test('quits from the main menu with a message', async () => {
+  test('quits from the main menu with a message', LIMIT, async () => {
     const page = await open(browser, server.url);
     await ready(page);
     await page.click('#start');
@@ -120,7 +120,7 @@ describe('the page', () => {
 
 describe('play', () => {
   // Generous waits: a loaded machine renders the world in software.
-  test('holds the pointer in play and pauses when the browser frees it or hides the page', async () => {
+  test('holds the pointer in play and pauses when the browser frees it or hides the page', LIMIT, async () => {
     const page = await open(browser, server.url);
     await ready(page);
     await page.click('#start');
@@ -168,7 +168,7 @@ describe('play', () => {
 describe('random input', () => {
   // Every key the game reads, clicks, drags and wheel turns at random places, including tiny
   // and fullscreen canvases: the game keeps running or quits as the player asked, never fails.
-  test('no sequence stops the game with an error', async () => {
+  test('no sequence stops the game with an error', LIMIT, async () => {
     const page = await open(browser, server.url);
     await ready(page);
     await page.click('#start');
@@ -202,7 +202,7 @@ describe('random input', () => {
 });
 
 describe('failures', () => {
-  test('a damaged image stops the game with the desktop messages and status', async () => {
+  test('a damaged image stops the game with the desktop messages and status', LIMIT, async () => {
     const page = await open(browser, server.url, {beforeGoto: withDamagedImage});
     await until(page, () => window.quorvale.stopped);
     const s = await state(page);

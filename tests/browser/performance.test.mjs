@@ -10,15 +10,15 @@ import zlib from 'node:zlib';
 import {after, before, test} from 'node:test';
 
 import {PAGE_DIR, sleep} from './lib/browser.mjs';
-import {figure, openSession, story} from './lib/session.mjs';
+import {figure, LIMIT, openSession, story} from './lib/session.mjs';
 
 const step = story(test);
 let session, game;
 
 before(async () => {
   session = await openSession('performance');
-});
-after(async () => session?.close(game));
+}, LIMIT);
+after(async () => session?.close(game), LIMIT);
 
 step('navigation to the main menu on screen (target: 3 s)', 30, async (t) => {
   session.server.reset();

@@ -9,7 +9,7 @@ import {after, before, test} from 'node:test';
 import {sleep} from './lib/browser.mjs';
 import {PARTY0_RGB, PARTY1_RGB, WHITE, centroid, changedPixels, countColor, crosshairPixels,
         terrainCounts} from './lib/image.mjs';
-import {figure, openSession, story} from './lib/session.mjs';
+import {figure, LIMIT, openSession, story} from './lib/session.mjs';
 
 const step = story(test);
 let session, game;
@@ -18,8 +18,8 @@ before(async () => {
   session = await openSession('play');
   game = await session.open({frozenSecond: 1709294400});
   await game.startPlaying();
-});
-after(async () => session?.close(game));
+}, LIMIT);
+after(async () => session?.close(game), LIMIT);
 
 // The marker of the unit under the crosshair is drawn in pure green; a selected unit's in white.
 const POINTED_RGB = [0, 255, 0];

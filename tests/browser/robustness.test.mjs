@@ -6,7 +6,7 @@ import {after, before, test} from 'node:test';
 
 import {sleep} from './lib/browser.mjs';
 import {menuProblems, smallMenuProblems} from './lib/image.mjs';
-import {figure, openSession, story} from './lib/session.mjs';
+import {figure, LIMIT, openSession, story} from './lib/session.mjs';
 
 const step = story(test);
 let session, game;
@@ -16,8 +16,8 @@ before(async () => {
   session = await openSession('robustness', {flags: ['--window-size=1600,1000', '--screen-info={1600x1000}']});
   game = await session.open();
   await game.startPlaying();
-});
-after(async () => session?.close(game));
+}, LIMIT);
+after(async () => session?.close(game), LIMIT);
 
 // Sizes the window so that the page gives the canvas w x h (it leaves 32 pixels of margin
 // across and its header and 16 pixels below it, and the header grows as the window narrows),

@@ -7,7 +7,7 @@ import path from 'node:path';
 import {after, before, test} from 'node:test';
 
 import {sleep} from './lib/browser.mjs';
-import {SOURCE_DIR, figure, openSession, story} from './lib/session.mjs';
+import {figure, LIMIT, openSession, story, SOURCE_DIR} from './lib/session.mjs';
 
 const step = story(test);
 let session, game;
@@ -15,8 +15,8 @@ let session, game;
 before(async () => {
   session = await openSession('sound');
   game = await session.open();
-});
-after(async () => session?.close(game));
+}, LIMIT);
+after(async () => session?.close(game), LIMIT);
 
 // Frames with sound in them (any channel not zero) in one of the game's 16-bit WAV files.
 function soundingFrames(name) {

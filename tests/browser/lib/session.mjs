@@ -8,6 +8,10 @@ import {serve} from './server.mjs';
 
 export {SOURCE_DIR};
 
+// The longest a test or a hook may take. Given in the tests rather than with node's
+// --test-timeout, which Debian's node 18 does not have; a story's steps keep their own.
+export const LIMIT = {timeout: 180000};
+
 // Serves the page and launches a browser; `name` names the files kept in OUT_DIR.
 export async function openSession(name, {serverOptions = {}, flags = []} = {}) {
   if (!fs.existsSync(path.join(PAGE_DIR, 'index.html')))
