@@ -15,6 +15,7 @@
 #include "keep_libraries.h"
 #include "platform.h"
 #include "random.h"
+#include "redraw.h"
 #include "selection.h"
 #include "shell.h"
 #include "sound.h"
@@ -114,10 +115,11 @@ void run_play_frame(float dtime)
     gameenv_run(&main_gameenv, dtime);
 }
 
-// The frame loop's own state: the tick count at the start of the last frame and the
-// frame-rate report.
+// The frame loop's own state: the tick count at the start of the last frame, the frame-rate
+// report (which counts every frame, drawn or not) and what the last drawn frame showed.
 u32 last_ticks = 0;
 FpsCounter fps_counter = {0, 0};
+RedrawGate redraw_gate = {};
 
 void run_frame()
 {
@@ -132,13 +134,15 @@ void run_frame()
         std::printf("FPS: %.2f\n", fps);
 
     SDL_Event event;
-    while (platform_poll_event(&event))
+    while (platform_poll_event(&event)) {
         handle_event(&event);
+        redraw_note_event(&redraw_gate, &event);
+    }
 
     if (main_state == PS_INGAME)
         run_play_frame(dtime);
 
-    if (main_screen)
+    if (main_screen && redraw_frame_due(&redraw_gate, current_frame_look()))
         draw_screen();
     // The delay above counts towards the next frame.
     last_ticks = ticks;

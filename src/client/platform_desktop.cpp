@@ -9,8 +9,9 @@
 
 namespace {
 
-// In the menus the world does not advance, so nothing is gained by drawing them faster than
-// a display shows them; a menu frame lasts at least this long.
+// In the menus the world does not advance, so nothing is gained by running them faster than
+// a display shows them (and most of their frames draw nothing); a menu frame lasts at least
+// this long, which is how soon the menus answer an event.
 constexpr u32 MENU_FRAME_MS = 17;
 
 bool fullscreen = false;

@@ -173,13 +173,18 @@ step('a still view drawn from the kept terrain is, pixel for pixel, the view dra
       await game.page.keyboard.press('Escape');
     await game.waitFor('q.state === "paused"');
     await game.frames(3);
+    // A paused view is drawn only when something happens; a press of Shift draws it again
+    // without changing it.
+    const redraw = () => game.page.keyboard.press('ShiftLeft');
     const kept0 = (await game.state()).backdropFrames;
+    await redraw();
     const kept = await game.shot(`kept-${counts.length}`);
     // One script of the page's reads the count and forbids the copy, between two frames.
     const kept1 = await game.page.evaluate(() => {
       window.quorvale.keepBackdrop = false;
       return window.quorvale.backdropFrames;
     });
+    await redraw();
     await game.frames(2);
     const full = await game.shot(`full-${counts.length}`);
     const kept2 = (await game.state()).backdropFrames;

@@ -1,4 +1,4 @@
-# The menus, where the world stands still, are drawn at about the display's rate rather than
+# The menus, where the world stands still, run at about the display's rate rather than
 # as fast as the machine allows: the frame-rate lines (which count frames, however busy the
 # machine is) stay at or under about 60 in the main menu and the pause menu. The window is
 # made after asking for buffer swaps paced by the display. The processor time the game took

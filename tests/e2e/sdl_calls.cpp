@@ -2,11 +2,17 @@
 // into the file named by $QUORVALE_SDL_CALLS, and passes every call on to SDL:
 //   SDL_GL_SetAttribute <attribute number, or SWAP_CONTROL / DOUBLEBUFFER> <value>
 //   SDL_SetVideoMode <w> <h> <bpp> <flags in hex>
+// With $QUORVALE_SDL_FRAMES naming another file, it also writes there one line a frame and one
+// a buffer swap, so that a test can tell the frames drawn from those the loop ran:
+//   frame   the game found SDL's event queue empty, which ends each frame's event handling
+//   swap    SDL_GL_SwapBuffers, a frame drawn and shown
 // Built by the end-to-end scripts that need it: g++ -shared -fPIC -o sdl_calls.so sdl_calls.cpp -ldl
 #include <cstdio>
 #include <cstdlib>
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <SDL/SDL.h>
 
 namespace {
@@ -33,6 +39,18 @@ Fn next(const char* name)
     return reinterpret_cast<Fn>(fn);
 }
 
+// Appends one line to the frame log; the file stays open, as a line comes every frame.
+void note_frame(const char* line, size_t length)
+{
+    static int fd = -2;
+    if (fd == -2) {
+        const char* path = std::getenv("QUORVALE_SDL_FRAMES");
+        fd = path ? open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644) : -1;
+    }
+    if (fd >= 0 && write(fd, line, length) < 0)
+        std::perror("sdl_calls: frame log");
+}
+
 }  // namespace
 
 extern "C" int SDL_GL_SetAttribute(SDL_GLattr attr, int value)
@@ -50,4 +68,20 @@ extern "C" SDL_Surface* SDL_SetVideoMode(int w, int h, int bpp, Uint32 flags)
 {
     note("SDL_SetVideoMode %ld %ld %ld %lx\n", w, h, bpp, flags);
     return next<SDL_Surface* (*)(int, int, int, Uint32)>("SDL_SetVideoMode")(w, h, bpp, flags);
+}
+
+extern "C" int SDL_PollEvent(SDL_Event* event)
+{
+    static auto poll = next<int (*)(SDL_Event*)>("SDL_PollEvent");
+    int got = poll(event);
+    if (!got)
+        note_frame("frame\n", 6);
+    return got;
+}
+
+extern "C" void SDL_GL_SwapBuffers()
+{
+    static auto swap = next<void (*)()>("SDL_GL_SwapBuffers");
+    note_frame("swap\n", 5);
+    swap();
 }
