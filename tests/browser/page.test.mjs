@@ -70,6 +70,18 @@ describe('the page', () => {
   test('keeps the canvas within the window and follows fullscreen', async () => {
     const page = await open(browser, server.url);
     await ready(page);
+    // Browsers grant fullscreen only inside the event that asked for it: each switch notes the
+    // event being handled when it was made.
+    await page.evaluate(() => {
+      window.fullscreenCalls = [];
+      for (const [proto, name] of [[Element.prototype, 'requestFullscreen'], [Document.prototype, 'exitFullscreen']]) {
+        const real = proto[name];
+        proto[name] = function (...args) {
+          window.fullscreenCalls.push(`${name} in ${window.event ? window.event.type : 'no event'}`);
+          return real.apply(this, args);
+        };
+      }
+    });
     await page.setViewport({width: 500, height: 300});
     await until(page, () => window.quorvale.canvas.width < 500);
     let s = await state(page);
@@ -95,6 +107,9 @@ describe('the page', () => {
     await until(page, () => window.quorvale.fullscreen && window.quorvale.canvas.width === 1280);
     await page.keyboard.press('F11');
     await until(page, () => !window.quorvale.fullscreen && window.quorvale.canvas.width === 800);
+    assert.deepEqual(await page.evaluate(() => window.fullscreenCalls),
+                     ['requestFullscreen in click', 'exitFullscreen in keydown', 'requestFullscreen in keydown',
+                      'exitFullscreen in keydown']);
     const s2 = await state(page);
     assert.equal(s2.stopped, false);
     assert.equal(s2.state, 'menu', 'Alt+Return is not the menu\'s Return');

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include <emscripten.h>
+
 #include "glbackdrop.h"
 #include "glweb_internal.h"
 
@@ -60,6 +62,17 @@ WebGlLayer initial_layer()
 }
 
 WebGlLayer layer = initial_layer();
+
+// Drops emscripten's handles of a lost context's objects: their names are free (deleting one
+// then does nothing) and the objects can be collected. The game makes new ones under new names.
+EM_JS(void, web_forget_objects, (), {
+    [GL.buffers, GL.textures, GL.programs, GL.shaders, GL.framebuffers, GL.renderbuffers]
+        .forEach(function(table) {
+            if (table)
+                table.fill(null);
+        });
+    GLctx.currentProgram = null;
+});
 
 void make_program(WebGlLayer* l)
 {
@@ -256,6 +269,37 @@ void glweb_ready()
     glweb_bind_array_buffer(l->stream_buffer);
     emscripten_glBufferData(GL_ARRAY_BUFFER, l->stream_size, nullptr, GL_STREAM_DRAW);
     emscripten_glEnableVertexAttribArray(ATTRIB_POSITION);
+}
+
+void glweb_context_restored()
+{
+    WebGlLayer* l = &layer;
+    web_forget_objects();
+    l->ready = false;
+    l->program = 0;
+    l->stream_buffer = 0;
+    l->white_texture = 0;
+    l->batch.count = 0;
+    l->array_buffer = 0;
+    l->texture = 0;
+    l->clear_pending = false;
+    l->array_buffer_applied = 0;
+    l->texture_applied = 0;
+    l->matrix_applied = false;
+    l->identity_applied = false;
+    for (bool& enabled : l->attrib_enabled)
+        enabled = false;
+    // The new context starts at WebGL's defaults; what the game set holds again.
+    if (l->depth_test)
+        emscripten_glEnable(GL_DEPTH_TEST);
+    emscripten_glDepthFunc(l->depth_func);
+    emscripten_glDepthMask(l->depth_mask);
+    emscripten_glClearColor(l->clear_color[0], l->clear_color[1], l->clear_color[2],
+                            l->clear_color[3]);
+    emscripten_glClearDepthf(l->clear_depth);
+    if (l->viewport_known)
+        emscripten_glViewport(l->viewport.x, l->viewport.y, l->viewport.w, l->viewport.h);
+    backdrop_context_restored();
 }
 
 void glweb_flush()

@@ -46,15 +46,17 @@ export async function launch(name, extraFlags = []) {
 // The page's clock for a game of a known second: time() reads `second` whatever the hour,
 // as libfaketime gives the desktop game, while every other reading of the clock (the
 // game's tick counter among them) runs on. The C library's time() is the only caller of
-// Date.now() whose stack holds emscripten's _time.
+// Date.now() whose stack holds emscripten's _time. A test may set window.__frozenSecond to
+// make the next game of another second.
 function frozenTimeScript(second) {
   return `(() => {
     const realNow = Date.now.bind(Date);
     window.__frozenTimeReads = 0;
+    window.__frozenSecond = ${second};
     Date.now = function () {
       if (/\\b_time\\b/.test(new Error().stack)) {
         window.__frozenTimeReads++;
-        return ${second} * 1000;
+        return window.__frozenSecond * 1000;
       }
       return realNow();
     };
