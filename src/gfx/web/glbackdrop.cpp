@@ -8,23 +8,7 @@
 
 #include "glweb_internal.h"
 
-extern "C" {
-void emscripten_glBindFramebuffer(GLenum target, GLuint framebuffer);
-GLenum emscripten_glCheckFramebufferStatus(GLenum target);
-void emscripten_glFramebufferTexture2D(GLenum target, GLenum attachment, GLenum textarget,
-                                       GLuint texture, GLint level);
-void emscripten_glGenFramebuffers(GLsizei n, GLuint* framebuffers);
-void emscripten_glVertexAttribPointer(GLuint index, GLint size, GLenum type, GLboolean normalized,
-                                      GLsizei stride, const void* pointer);
-}
-
 namespace {
-
-constexpr GLenum FRAMEBUFFER = 0x8D40;
-constexpr GLenum COLOR_ATTACHMENT0 = 0x8CE0;
-constexpr GLenum DEPTH_ATTACHMENT = 0x8D00;
-constexpr GLenum FRAMEBUFFER_COMPLETE = 0x8CD5;
-constexpr GLenum DEPTH_COMPONENT = 0x1902;
 
 // Colour and depth of the copy, one texel per pixel, written back as they were read. The
 // texel is found from a high-precision varying, not gl_FragCoord, which GLSL ES gives only
@@ -48,13 +32,20 @@ const char* const FRAGMENT_SHADER =
     "  gl_FragDepthEXT = texture2D(u_depth, v_at).r;\n"
     "}\n";
 
-// Whether the copy can hold exactly what the screen holds: the extensions it needs, fragment
-// shaders with 32-bit floats (which carry a 24-bit depth and a texel position exactly), and a
-// screen without multisampling (one colour and depth per pixel). Says why not, once.
+// Whether the copy can hold exactly what the screen holds and is worth its full-screen pass:
+// a renderer where that was measured (SwiftShader, Chromium's software WebGL: Mesa's llvmpipe
+// rounds depth written back from the copy differently and a unit's edge on the ground loses a
+// pixel, and a graphics card draws the terrain faster than the copy's pass costs), the
+// extensions it needs, fragment shaders with 32-bit floats (which carry a 24-bit depth and a
+// texel position exactly), and a screen without multisampling. Says why not, once.
 EM_JS(int, web_backdrop_possible, (), {
     var why = null;
     var high = GLctx.getShaderPrecisionFormat(GLctx.FRAGMENT_SHADER, GLctx.HIGH_FLOAT);
-    if (!GLctx.getExtension('WEBGL_depth_texture') || !GLctx.getExtension('EXT_frag_depth'))
+    var info = GLctx.getExtension('WEBGL_debug_renderer_info');
+    var renderer = String(GLctx.getParameter(info ? info.UNMASKED_RENDERER_WEBGL : GLctx.RENDERER));
+    if (!/SwiftShader/i.test(renderer))
+        why = 'the copy is used with SwiftShader only, and this is ' + renderer;
+    else if (!GLctx.getExtension('WEBGL_depth_texture') || !GLctx.getExtension('EXT_frag_depth'))
         why = 'depth textures or fragment depth are missing';
     else if (!high || high.precision < 23)
         why = 'fragment shaders have no 32-bit floats';
@@ -256,16 +247,16 @@ bool size_textures(Backdrop* b, int width, int height)
     emscripten_glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                             nullptr);
     sample_nearest(b->depth_texture);
-    emscripten_glTexImage2D(GL_TEXTURE_2D, 0, DEPTH_COMPONENT, width, height, 0, DEPTH_COMPONENT,
+    emscripten_glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, width, height, 0, GL_DEPTH_COMPONENT,
                             GL_UNSIGNED_INT, nullptr);
-    emscripten_glBindFramebuffer(FRAMEBUFFER, b->framebuffer);
-    emscripten_glFramebufferTexture2D(FRAMEBUFFER, COLOR_ATTACHMENT0, GL_TEXTURE_2D, b->color_texture, 0);
-    emscripten_glFramebufferTexture2D(FRAMEBUFFER, DEPTH_ATTACHMENT, GL_TEXTURE_2D, b->depth_texture, 0);
-    bool complete = emscripten_glCheckFramebufferStatus(FRAMEBUFFER) == FRAMEBUFFER_COMPLETE;
+    emscripten_glBindFramebuffer(GL_FRAMEBUFFER, b->framebuffer);
+    emscripten_glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, b->color_texture, 0);
+    emscripten_glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, b->depth_texture, 0);
+    bool complete = emscripten_glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     // Depth written back from fewer (or other) bits than the screen keeps would not test
     // exactly as the terrain's own did. Compared with the framebuffer bound; unbinds it.
     complete = complete && web_backdrop_same_depth();
-    emscripten_glBindFramebuffer(FRAMEBUFFER, 0);
+    emscripten_glBindFramebuffer(GL_FRAMEBUFFER, 0);
     b->width = complete ? width : 0;
     b->height = complete ? height : 0;
     return complete;
@@ -369,10 +360,10 @@ bool backdrop_draw(GLenum mode, GLint first, GLsizei count, void (*draw)(GLenum,
         b->supported = 0;  // a framebuffer the browser will not complete: draw in full for good
         return false;
     }
-    emscripten_glBindFramebuffer(FRAMEBUFFER, b->framebuffer);
+    emscripten_glBindFramebuffer(GL_FRAMEBUFFER, b->framebuffer);
     emscripten_glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     draw(mode, first, count);
-    emscripten_glBindFramebuffer(FRAMEBUFFER, 0);
+    emscripten_glBindFramebuffer(GL_FRAMEBUFFER, 0);
     b->held = key;
     b->holds = true;
     b->seen = false;
