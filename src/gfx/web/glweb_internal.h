@@ -47,20 +47,18 @@ struct WebGlLayer {
     GLuint array_buffer_applied;
     GLuint texture_applied;
     float alpha_ref_applied;   // the shader discards fragments whose alpha is at most this
-    bool matrix_applied;       // u_mvp holds the identity or the matrices of matrix_version
-    bool identity_applied;
-    unsigned matrix_version_applied;
+    unsigned matrix_applied;   // u_mvp holds: 0 the identity, n the matrices of version n - 1,
+                               // NO_MATRIX nothing known
     bool attrib_enabled[3];    // texture coordinates and colour arrays (position stays on)
 };
 
 enum AttribIndex { ATTRIB_POSITION = 0, ATTRIB_TEXCOORD = 1, ATTRIB_COLOR = 2 };
+constexpr unsigned NO_MATRIX = ~0u;
 
 // The one instance.
 WebGlLayer& glweb();
 // Makes the program, buffers and white texture on first use (a context must exist).
 void glweb_ready();
-// Draws the batch when it holds vertices in object space, which a matrix change would spoil.
-void glweb_flush_before_matrix_change();
 // The sink that immediate mode and client arrays in memory draw into.
 VertexSink* glweb_sink();
 // Binds `texture` in WebGL unless it is bound already.
