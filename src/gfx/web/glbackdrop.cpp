@@ -33,9 +33,9 @@ const char* const FRAGMENT_SHADER =
     "}\n";
 
 // Whether the copy can hold exactly what the screen holds and is worth its full-screen pass:
-// a renderer where that was measured (SwiftShader, Chromium's software WebGL: Mesa's llvmpipe
-// rounds depth written back from the copy differently and a unit's edge on the ground loses a
-// pixel, and a graphics card draws the terrain faster than the copy's pass costs), the
+// a renderer where that was measured (SwiftShader, Chromium's software WebGL: with Mesa's
+// llvmpipe a still view drawn from the copy came out one pixel off the full drawing, and on a
+// graphics card the gain is unmeasured while the full-screen pass is sure), the
 // extensions it needs, fragment shaders with 32-bit floats (which carry a 24-bit depth and a
 // texel position exactly), and a screen without multisampling. Says why not, once.
 EM_JS(int, web_backdrop_possible, (), {
