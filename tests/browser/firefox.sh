@@ -61,7 +61,7 @@ status=0
 (cd tests/browser && xvfb-run -a -s "-screen 0 1600x1000x24 -noreset" \
     node --test --test-concurrency=1 --test-timeout=180000 --test-reporter=tap \
     menu.test.mjs play.test.mjs first_view.test.mjs sound.test.mjs failures.test.mjs \
-    graphics.test.mjs) 2>&1 | tee "$out/run.log" || status=$?
+    page.test.mjs graphics.test.mjs) 2>&1 | tee "$out/run.log" || status=$?
 
 count() { sed -n "s/^# $1 \([0-9]*\)$/\1/p" "$out/run.log" | tail -n 1; }
 passed=$(count pass) failed=$(count fail) skipped=$(count skipped)
