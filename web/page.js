@@ -7,6 +7,7 @@
 
   var CANVAS_W = 800, CANVAS_H = 600;  // the canvas size while the window has room for it
   var LOG_LINES_MAX = 1000;
+  var RESTORE_WAIT_MS = 5000;  // how long a lost WebGL context may take to come back
 
   var page = window.quorvale = {
     ready: false,        // the game has drawn its first frame
@@ -23,7 +24,12 @@
     // A still frame's terrain comes back from a copy of the last frame's (false: drawn in full
     // every frame, as the drawing layer's test compares); frames that started from the copy.
     keepBackdrop: true,
-    backdropFrames: 0
+    backdropFrames: 0,
+    // 'ok'; 'lost' while the browser has taken the WebGL context away (the game pauses and
+    // draws nothing); 'failed' once it has not come back within RESTORE_WAIT_MS; and the times
+    // the game made its graphics again after the context came back.
+    graphics: 'ok',
+    graphicsRestores: 0
   };
 
   var el = function (id) { return document.getElementById(id); };
@@ -57,6 +63,8 @@
       return;
     page.stopped = true;
     page.state = state;
+    clearTimeout(restoreTimer);
+    el('graphics').hidden = true;
     page.error = error;
     if (document.pointerLockElement)
       document.exitPointerLock();
@@ -130,6 +138,43 @@
     canvas.focus();
   }
 
+  // The browser may take the WebGL context away (a driver reset, a switch of graphics chips, a
+  // background tab on a phone, too many contexts). The page declares that the game restores
+  // its drawing, says what happened over the canvas and offers a reload if the context does
+  // not come back. The game itself pauses and draws nothing until it does (platform_web.cpp).
+  var restoreTimer = null;
+  function showGraphics(text, offerReload) {
+    el('graphics-text').textContent = text;
+    el('reload').hidden = !offerReload;
+    el('graphics').hidden = false;
+  }
+  canvas.addEventListener('webglcontextlost', function (event) {
+    event.preventDefault();
+    if (page.stopped)
+      return;
+    page.graphics = 'lost';
+    console.log('The WebGL context was lost');
+    showGraphics('The graphics were reset; restoring…', false);
+    clearTimeout(restoreTimer);
+    restoreTimer = setTimeout(function () {
+      if (page.graphics !== 'lost' || page.stopped)
+        return;
+      page.graphics = 'failed';
+      showGraphics('The graphics were reset and have not come back.\n\nReload the page to ' +
+                   'play again; the game in progress is lost.', true);
+    }, RESTORE_WAIT_MS);
+  });
+  el('reload').addEventListener('click', function () { location.reload(); });
+
+  // Called by the game once it has made its graphics again on the restored context.
+  function onGraphicsRestored() {
+    clearTimeout(restoreTimer);
+    page.graphics = 'ok';
+    page.graphicsRestores++;
+    el('graphics').hidden = true;
+    console.log('The WebGL context is back');
+  }
+
   var stateNames = {1: 'playing', 3: 'paused', 4: 'menu'};
 
   // Called by the game after every frame with its state (shell.h's ProgramState), whether it
@@ -164,6 +209,7 @@
     canvasSize: wantedCanvasSize(),
     toggleFullscreen: toggleFullscreen,
     onFrame: onFrame,
+    onGraphicsRestored: onGraphicsRestored,
     print: function (text) {
       console.log(text);
       addLog(text, false);

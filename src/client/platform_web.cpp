@@ -1,16 +1,22 @@
 // The browser's platform: the page's animation frames drive the game's frames, the browser's
 // pointer lock holds the pointer in play, the page's fullscreen switch makes the game
-// fullscreen, and the canvas takes the size the page gives it. The page script (web/page.js)
-// provides Module.canvasSize, Module.toggleFullscreen and Module.onFrame.
+// fullscreen, the canvas takes the size the page gives it, and a WebGL context the browser
+// takes away pauses the game until it comes back, when the game makes its graphics again. The
+// page script (web/page.js) provides Module.canvasSize, Module.toggleFullscreen,
+// Module.onFrame and Module.onGraphicsRestored.
 #include "platform.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include <emscripten.h>
 
 #include "frametime.h"
+#include "glmisc.h"
+#include "mesh.h"
 #include "pointermotion.h"
 #include "shell.h"
+#include "textures.h"
 
 namespace {
 
@@ -71,6 +77,11 @@ EM_JS(void, web_init, (), {
             if (input.locked)
                 input.escapeAt = now;
         }
+        // Browsers grant fullscreen only inside the handler of the key that asked for it, so
+        // the switch happens here; the game's own answer to the key does nothing more.
+        if (!event.repeat && (event.keyCode === 122 || (event.keyCode === 13 && event.altKey)) &&
+            Module.toggleFullscreen)
+            Module.toggleFullscreen();
     }
     window.addEventListener('keydown', onKey, true);
     window.addEventListener('keyup', function(event) {
@@ -80,6 +91,12 @@ EM_JS(void, web_init, (), {
     window.addEventListener('keypress', function(event) {
         event.stopImmediatePropagation();
     }, true);
+
+    // The page prevents the default of the loss (so that the browser may give the context
+    // back); a restore is taken up by the next frame.
+    canvas.addEventListener('webglcontextrestored', function() {
+        input.graphicsRestored = true;
+    });
 
     input.request = function() {
         input.pending = true;
@@ -142,6 +159,20 @@ EM_JS(int, web_take_page_changes, (), {
     return changes;
 });
 
+// 1 while the WebGL context is lost, 2 once it is back and the game has not yet made its
+// graphics again, else 0.
+EM_JS(int, web_graphics_state, (), {
+    if (Module.ctx && Module.ctx.isContextLost())
+        return 1;
+    return Module.quorvaleInput.graphicsRestored ? 2 : 0;
+});
+
+EM_JS(void, web_graphics_restored, (), {
+    Module.quorvaleInput.graphicsRestored = false;
+    if (Module.onGraphicsRestored)
+        Module.onGraphicsRestored();
+});
+
 EM_JS(int, web_pointer_locked, (), {
     return Module.quorvaleInput.locked ? 1 : 0;
 });
@@ -176,11 +207,6 @@ EM_JS(int, web_wanted_canvas_size, (), {
         return 0;
     var w = Math.max(1, Math.min(16384, size[0] | 0)), h = Math.max(1, Math.min(16384, size[1] | 0));
     return w * 65536 + h;
-});
-
-EM_JS(void, web_toggle_fullscreen, (), {
-    if (Module.toggleFullscreen)
-        Module.toggleFullscreen();
 });
 
 EM_JS(void, web_frame_done, (int state, int grabbed, int w, int h), {
@@ -229,24 +255,66 @@ void pause_if_due()
         set_program_state(PS_PAUSEMENU);
 }
 
-void stop()
+void stop(int status)
 {
     emscripten_cancel_main_loop();
     run_finish();
-    emscripten_force_exit(0);
+    emscripten_force_exit(status);
+}
+
+// A frame while the WebGL context is lost: nothing can be drawn, so a game in play pauses as
+// for a hidden page, the pointer is freed and no frame simulates the time without graphics.
+void frame_without_graphics()
+{
+    away_clock_note_away(&frame_clock);
+    if (main_state == PS_INGAME)
+        set_program_state(PS_PAUSEMENU);
+    web_hold_pointer(main_mouse_grabbed);
+    web_frame_done(main_state, main_mouse_grabbed, main_screen ? main_screen->w : 0,
+                   main_screen ? main_screen->h : 0);
+}
+
+// The context is back but empty: the drawing layer forgets the old one's objects, and the
+// game's textures and terrain buffers are made by the code that first made them (the start's
+// texture loading; the terrain is uploaded at its next draw, as in a new game). The world, the
+// selection and the camera never left memory.
+bool restore_graphics()
+{
+    gl_context_restored();
+    GLuint old_voxel_texture = main_voxel_texture;
+    if (load_textures() != 0) {
+        std::fprintf(stderr, "Could not make the textures again after the graphics were reset\n");
+        return false;
+    }
+    if (main_voxel_mesh.texture_handle == old_voxel_texture)
+        main_voxel_mesh.texture_handle = main_voxel_texture;
+    if (main_voxel_mesh.vertex_vbo != MESH_NO_HANDLE || main_voxel_mesh.color_vbo != MESH_NO_HANDLE ||
+        main_voxel_mesh.txcoord_vbo != MESH_NO_HANDLE)
+        mesh_delete_vbo(&main_voxel_mesh);
+    web_graphics_restored();
+    return true;
 }
 
 void browser_frame()
 {
     if (!main_run) {
-        stop();
+        stop(0);
         return;
     }
     take_page_changes();
+    int graphics = web_graphics_state();
+    if (graphics == 1) {
+        frame_without_graphics();
+        return;
+    }
+    if (graphics == 2 && !restore_graphics()) {
+        stop(255);
+        return;
+    }
     follow_canvas_size();
     run_frame();
     if (!main_run) {
-        stop();
+        stop(0);
         return;
     }
     web_hold_pointer(main_mouse_grabbed);
@@ -338,5 +406,5 @@ void platform_warp_pointer(int x, int y)
 
 void platform_toggle_fullscreen()
 {
-    web_toggle_fullscreen();
+    // The key handler of the page switched already (web_init), inside the browser's event.
 }

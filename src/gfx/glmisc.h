@@ -17,6 +17,10 @@ extern PFNGLDELETEBUFFERSARBPROC glDeleteBuffersARB;
 // Sets the four buffer-object entry points (one file per platform: glproc_desktop.cpp looks
 // them up through SDL, the browser's WebGL layer gives its own); call once the GL window exists.
 void gl_load_extensions();
+// The browser only (glproc_web.cpp): after the browser gave back a lost WebGL context, forgets
+// every object of the old one and gives the new one the state the game had set. The game then
+// makes its textures and buffers again.
+void gl_context_restored();
 // 1 if `name` occurs anywhere in the driver's extension string (a prefix matches too), else 0.
 bool opengl_has_extension(const char* name);
 // Sets the fixed render state every frame starts from: depth test (less), alpha test (greater

@@ -1,5 +1,5 @@
-// What keeps the mixer running: a thread of its own on the desktop, the page's animation frames
-// in the browser, which gives a page without special headers no threads. The build compiles
+// What keeps the mixer running: a thread of its own on the desktop; in the browser, which gives a
+// page without special headers no threads, the audio output's requests for more sound. The build compiles
 // exactly one of soundthread_desktop.cpp and soundthread_web.cpp.
 #pragma once
 

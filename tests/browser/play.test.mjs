@@ -6,7 +6,7 @@
 import assert from 'node:assert/strict';
 import {after, before, test} from 'node:test';
 
-import {sleep} from './lib/browser.mjs';
+import {KEEPS_TERRAIN, sleep} from './lib/browser.mjs';
 import {PARTY0_RGB, PARTY1_RGB, WHITE, centroid, changedPixels, countColor, crosshairPixels,
         terrainCounts} from './lib/image.mjs';
 import {figure, LIMIT, openSession, story} from './lib/session.mjs';
@@ -151,8 +151,9 @@ step('W held flies forward: the view changes far more than the world alone chang
 // Where the camera goes from where W left it, one view after the other: keys held, for so
 // many milliseconds. High above the map; inside the ground, and below the map looking up at
 // the water, where faces are seen from behind.
-const STILL_VIEWS = [['ahead', []], ['above the map', [['Space', 1500]]], ['in the ground', [['KeyE', 2900]]],
-                     ['below the map', [['Space', 700], ['KeyS', 3000]]]];
+// (The space bar by its character: Firefox's WebDriver BiDi knows no key named "Space".)
+const STILL_VIEWS = [['ahead', []], ['above the map', [[' ', 1500]]], ['in the ground', [['KeyE', 2900]]],
+                     ['below the map', [[' ', 700], ['KeyS', 3000]]]];
 
 step('a still view drawn from the kept terrain is, pixel for pixel, the view drawn in full', 120, async (t) => {
   const counts = [];
@@ -189,7 +190,10 @@ step('a still view drawn from the kept terrain is, pixel for pixel, the view dra
     const full = await game.shot(`full-${counts.length}`);
     const kept2 = (await game.state()).backdropFrames;
     await game.page.evaluate(() => { window.quorvale.keepBackdrop = true; });
-    assert.ok(kept1 > kept0, `${name}: the terrain was drawn in full, not put back (${kept0} -> ${kept1})`);
+    if (KEEPS_TERRAIN)
+      assert.ok(kept1 > kept0, `${name}: the terrain was drawn in full, not put back (${kept0} -> ${kept1})`);
+    else
+      assert.equal(kept1, 0, `${name}: the terrain was put back from a copy where that is not exact`);
     assert.equal(kept2, kept1, `${name}: the terrain was put back although the page forbade it`);
     const differ = changedPixels(kept, full, 0);
     counts.push(`${name} ${differ}`);

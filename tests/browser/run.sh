@@ -60,27 +60,6 @@ mkdir -p "$out"
 export QUORVALE_PAGE=$(realpath "$page") QUORVALE_NATIVE=$(realpath "$native")
 export QUORVALE_BROWSER_OUT=$out QUORVALE_SOURCE=$quorvale_root
 
-# One file at a time, each in a node of its own: the machine's two cores render the page in
-# software, and timings and frame rates would suffer from a neighbour. Only what node 18's test
-# runner has (Debian bookworm's node): no --test-concurrency, no --test-timeout; the tests set
-# their own time limits, and a file that hangs all the same is stopped after 15 minutes.
-echo "browser tests under node $(node --version)"
-files=(menu play first_view sound failures robustness page performance)
-count() { sed -n "s/^# $1 \([0-9]*\)$/\1/p" "$log" | tail -n 1; }
-status=0 passed=0 failed=0 skipped=0
-: >"$out/run.log"
-for file in "${files[@]}"; do
-    log=$out/run-$file.log
-    (cd tests/browser && timeout -k 10 900 node --test --test-reporter=tap "$file.test.mjs") 2>&1 |
-        tee "$log" || status=$?
-    cat "$log" >>"$out/run.log"
-    n=$(count pass) f=$(count fail) s=$(count skipped)
-    # A file that never got to its summary (stopped, crashed) counts as one failure.
-    [ -n "$n" ] || { echo "$file.test.mjs: no summary from node (exit status $status)"; f=${f:-1}; }
-    passed=$((passed + ${n:-0})) failed=$((failed + ${f:-0})) skipped=$((skipped + ${s:-0}))
-done
-
-[ "$skipped" -gt 0 ] && echo "(${skipped} steps skipped after a failed step before them)"
-echo "pictures, console logs and figures: $out"
-echo "browser: $passed passed, $failed failed"
-[ "$status" -eq 0 ] && [ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
+source "$here/lib/run_files.bash"
+run_test_files "$out" -- menu play first_view sound failures robustness page graphics performance
+report_test_files browser "$out"

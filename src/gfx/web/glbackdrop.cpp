@@ -8,29 +8,16 @@
 
 #include "glweb_internal.h"
 
-extern "C" {
-void emscripten_glBindFramebuffer(GLenum target, GLuint framebuffer);
-GLenum emscripten_glCheckFramebufferStatus(GLenum target);
-void emscripten_glFramebufferTexture2D(GLenum target, GLenum attachment, GLenum textarget,
-                                       GLuint texture, GLint level);
-void emscripten_glGenFramebuffers(GLsizei n, GLuint* framebuffers);
-void emscripten_glUniform2f(GLint location, GLfloat x, GLfloat y);
-void emscripten_glVertexAttribPointer(GLuint index, GLint size, GLenum type, GLboolean normalized,
-                                      GLsizei stride, const void* pointer);
-}
-
 namespace {
 
-constexpr GLenum FRAMEBUFFER = 0x8D40;
-constexpr GLenum COLOR_ATTACHMENT0 = 0x8CE0;
-constexpr GLenum DEPTH_ATTACHMENT = 0x8D00;
-constexpr GLenum FRAMEBUFFER_COMPLETE = 0x8CD5;
-constexpr GLenum DEPTH_COMPONENT = 0x1902;
-
-// Colour and depth of the copy, one texel per pixel, written back as they were read.
+// Colour and depth of the copy, one texel per pixel, written back as they were read. The
+// texel is found from a high-precision varying, not gl_FragCoord, which GLSL ES gives only
+// medium precision: on half-float hardware that loses the half pixel past 1024 pixels.
 const char* const VERTEX_SHADER =
     "attribute vec2 a_position;\n"
+    "varying highp vec2 v_at;\n"
     "void main() {\n"
+    "  v_at = a_position * 0.5 + 0.5;\n"
     "  gl_Position = vec4(a_position, 0.0, 1.0);\n"
     "}\n";
 
@@ -39,15 +26,46 @@ const char* const FRAGMENT_SHADER =
     "precision highp float;\n"
     "uniform sampler2D u_color;\n"
     "uniform sampler2D u_depth;\n"
-    "uniform vec2 u_size;\n"
+    "varying highp vec2 v_at;\n"
     "void main() {\n"
-    "  vec2 at = gl_FragCoord.xy / u_size;\n"
-    "  gl_FragColor = texture2D(u_color, at);\n"
-    "  gl_FragDepthEXT = texture2D(u_depth, at).r;\n"
+    "  gl_FragColor = texture2D(u_color, v_at);\n"
+    "  gl_FragDepthEXT = texture2D(u_depth, v_at).r;\n"
     "}\n";
 
-EM_JS(int, web_backdrop_extensions, (), {
-    return GLctx.getExtension('WEBGL_depth_texture') && GLctx.getExtension('EXT_frag_depth') ? 1 : 0;
+// Whether the copy can hold exactly what the screen holds and is worth its full-screen pass:
+// a renderer where that was measured (SwiftShader, Chromium's software WebGL: with Mesa's
+// llvmpipe a still view drawn from the copy came out one pixel off the full drawing, and on a
+// graphics card the gain is unmeasured while the full-screen pass is sure), the
+// extensions it needs, fragment shaders with 32-bit floats (which carry a 24-bit depth and a
+// texel position exactly), and a screen without multisampling. Says why not, once.
+EM_JS(int, web_backdrop_possible, (), {
+    var why = null;
+    var high = GLctx.getShaderPrecisionFormat(GLctx.FRAGMENT_SHADER, GLctx.HIGH_FLOAT);
+    var info = GLctx.getExtension('WEBGL_debug_renderer_info');
+    var renderer = String(GLctx.getParameter(info ? info.UNMASKED_RENDERER_WEBGL : GLctx.RENDERER));
+    if (!/SwiftShader/i.test(renderer))
+        why = 'the copy is used with SwiftShader only, and this is ' + renderer;
+    else if (!GLctx.getExtension('WEBGL_depth_texture') || !GLctx.getExtension('EXT_frag_depth'))
+        why = 'depth textures or fragment depth are missing';
+    else if (!high || high.precision < 23)
+        why = 'fragment shaders have no 32-bit floats';
+    else if (GLctx.getParameter(GLctx.SAMPLES) > 0)
+        why = 'the screen is multisampled';
+    if (why)
+        console.log('The terrain of still frames is drawn in full: ' + why);
+    return why ? 0 : 1;
+});
+
+// Whether the copy's framebuffer (bound now) keeps depth in as many bits as the screen's.
+EM_JS(int, web_backdrop_same_depth, (), {
+    var copy = GLctx.getParameter(GLctx.DEPTH_BITS);
+    GLctx.bindFramebuffer(GLctx.FRAMEBUFFER, null);
+    var screen = GLctx.getParameter(GLctx.DEPTH_BITS);
+    if (copy === screen && screen > 0)
+        return 1;
+    console.log('The terrain of still frames is drawn in full: the copy keeps ' + copy +
+                ' depth bits, the screen ' + screen);
+    return 0;
 });
 
 EM_JS(int, web_backdrop_allowed, (), {
@@ -91,7 +109,6 @@ struct BackdropKey {
 struct Backdrop {
     int supported = -1;  // not yet known; then 0 (no) or 1 (yes)
     GLuint program;
-    GLint u_size;
     GLuint quad;  // two triangles covering clip space
     GLuint framebuffer, color_texture, depth_texture;
     int width, height;  // of the textures; 0 before they exist
@@ -174,7 +191,7 @@ bool same(const BackdropKey& a, const BackdropKey& b)
 // The program, the quad and the framebuffer; false when the browser lacks a part of them.
 bool make_objects(Backdrop* b)
 {
-    if (!web_backdrop_extensions())
+    if (!web_backdrop_possible())
         return false;
     GLuint vs = glweb_compile(GL_VERTEX_SHADER, VERTEX_SHADER);
     GLuint fs = glweb_compile(GL_FRAGMENT_SHADER, FRAGMENT_SHADER);
@@ -198,7 +215,6 @@ bool make_objects(Backdrop* b)
     emscripten_glUseProgram(b->program);
     emscripten_glUniform1i(emscripten_glGetUniformLocation(b->program, "u_color"), 0);
     emscripten_glUniform1i(emscripten_glGetUniformLocation(b->program, "u_depth"), 1);
-    b->u_size = emscripten_glGetUniformLocation(b->program, "u_size");
     emscripten_glUseProgram(glweb().program);
 
     static const float QUAD[12] = {-1, -1, 1, -1, 1, 1, 1, 1, -1, 1, -1, -1};
@@ -231,13 +247,16 @@ bool size_textures(Backdrop* b, int width, int height)
     emscripten_glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                             nullptr);
     sample_nearest(b->depth_texture);
-    emscripten_glTexImage2D(GL_TEXTURE_2D, 0, DEPTH_COMPONENT, width, height, 0, DEPTH_COMPONENT,
+    emscripten_glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, width, height, 0, GL_DEPTH_COMPONENT,
                             GL_UNSIGNED_INT, nullptr);
-    emscripten_glBindFramebuffer(FRAMEBUFFER, b->framebuffer);
-    emscripten_glFramebufferTexture2D(FRAMEBUFFER, COLOR_ATTACHMENT0, GL_TEXTURE_2D, b->color_texture, 0);
-    emscripten_glFramebufferTexture2D(FRAMEBUFFER, DEPTH_ATTACHMENT, GL_TEXTURE_2D, b->depth_texture, 0);
-    bool complete = emscripten_glCheckFramebufferStatus(FRAMEBUFFER) == FRAMEBUFFER_COMPLETE;
-    emscripten_glBindFramebuffer(FRAMEBUFFER, 0);
+    emscripten_glBindFramebuffer(GL_FRAMEBUFFER, b->framebuffer);
+    emscripten_glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, b->color_texture, 0);
+    emscripten_glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, b->depth_texture, 0);
+    bool complete = emscripten_glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    // Depth written back from fewer (or other) bits than the screen keeps would not test
+    // exactly as the terrain's own did. Compared with the framebuffer bound; unbinds it.
+    complete = complete && web_backdrop_same_depth();
+    emscripten_glBindFramebuffer(GL_FRAMEBUFFER, 0);
     b->width = complete ? width : 0;
     b->height = complete ? height : 0;
     return complete;
@@ -248,7 +267,6 @@ bool size_textures(Backdrop* b, int width, int height)
 void put_back(Backdrop* b, WebGlLayer* l)
 {
     emscripten_glUseProgram(b->program);
-    emscripten_glUniform2f(b->u_size, (float)b->width, (float)b->height);
     emscripten_glActiveTexture(GL_TEXTURE1);
     emscripten_glBindTexture(GL_TEXTURE_2D, b->depth_texture);
     emscripten_glActiveTexture(GL_TEXTURE0);
@@ -298,6 +316,18 @@ void backdrop_capability(GLenum cap, bool on)
         b->supported = 0;  // more than the game ever switches: keep to the plain way for good
 }
 
+void backdrop_context_restored()
+{
+    Backdrop* b = &backdrop;
+    for (int i = 0; i < b->other_cap_count; i++)
+        emscripten_glEnable(b->other_caps[i]);
+    // The new context's formats are compared afresh.
+    b->supported = -1;
+    b->width = b->height = 0;
+    b->holds = false;
+    b->seen = false;
+}
+
 bool backdrop_may_defer_clear()
 {
     Backdrop* b = &backdrop;
@@ -330,10 +360,10 @@ bool backdrop_draw(GLenum mode, GLint first, GLsizei count, void (*draw)(GLenum,
         b->supported = 0;  // a framebuffer the browser will not complete: draw in full for good
         return false;
     }
-    emscripten_glBindFramebuffer(FRAMEBUFFER, b->framebuffer);
+    emscripten_glBindFramebuffer(GL_FRAMEBUFFER, b->framebuffer);
     emscripten_glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     draw(mode, first, count);
-    emscripten_glBindFramebuffer(FRAMEBUFFER, 0);
+    emscripten_glBindFramebuffer(GL_FRAMEBUFFER, 0);
     b->held = key;
     b->holds = true;
     b->seen = false;

@@ -26,6 +26,10 @@ bool backdrop_may_defer_clear();
 // are not deferred.
 void backdrop_capability(GLenum cap, bool on);
 
+// A restored context holds none of the copy's objects: they are made (and the browser's
+// depth formats compared) again before the next copy.
+void backdrop_context_restored();
+
 // Called with a deferred clear outstanding, when the first draw of the frame is a draw from
 // buffer objects: either puts the cleared screen with that draw on it (from the copy, or
 // drawing into the copy first) and returns true, or returns false and the caller clears and

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <initializer_list>
-#include <utility>
 
 namespace {
 
@@ -139,146 +138,16 @@ int point_pixels(float size)
     return std::max(1, (int)std::ceil(size - 0.5f));
 }
 
-// Mesa's rasterizer works on positions snapped to 1/256 pixel.
+// Rasterizers work on positions snapped to a fraction of a pixel (Mesa's to 1/256).
 float snap(float v)
 {
     return std::nearbyint(v * 256.0f) / 256.0f;
 }
 
-bool non_negative(float v)
-{
-    return v >= 0;
-}
-
-float fraction(float v)
-{
-    return v - std::floor(v);
-}
-
-// The corners of a line as Mesa's rasterizer (llvmpipe) draws it: a parallelogram `width`
-// pixels across the line's minor axis, its ends moved along the major axis so that the pixels
-// at the ends follow OpenGL's diamond-exit rule (the pixel a line ends in is drawn only when the
-// line leaves its diamond). Corners in Mesa's pixel coordinates, centres at whole numbers. The
-// x-major and y-major halves are not mirror images of each other; nor are Mesa's.
-void line_corners(const ScreenVertex& a, const ScreenVertex& b, int width, float x[4], float y[4])
-{
-    const ScreenVertex* v1 = &a;
-    const ScreenVertex* v2 = &b;
-    float dx = v1->x - v2->x, dy = v1->y - v2->y;
-    float x1diff = v1->x - std::floor(v1->x) - 0.5f, y1diff = v1->y - std::floor(v1->y) - 0.5f;
-    float x2diff = v2->x - std::floor(v2->x) - 0.5f, y2diff = v2->y - std::floor(v2->y) - 0.5f;
-    float x_offset = 0, y_offset = 0, x_offset_end = 0, y_offset_end = 0;
-    float half = width / 2.0f;
-    bool draw_start, draw_end, will_draw_start, will_draw_end;
-    if (std::fabs(dx) >= std::fabs(dy)) {
-        float dydx = dy / dx;
-        if (y2diff == -0.5f && dy < 0)
-            y2diff = 0.5f;
-        if (std::fabs(x1diff) + std::fabs(y1diff) < 0.5f)
-            draw_start = true;
-        else if (non_negative(x1diff) == non_negative(-dx))
-            draw_start = false;
-        else if (non_negative(-y1diff) != non_negative(dy))
-            draw_start = true;
-        else {
-            float cross = fraction(v1->y) + x1diff * dydx;
-            draw_start = cross < 1.0f && cross > 0.0f;
-        }
-        if (std::fabs(x2diff) + std::fabs(y2diff) < 0.5f)
-            draw_end = false;
-        else if (non_negative(x2diff) != non_negative(-dx))
-            draw_end = false;
-        else if (non_negative(-y2diff) == non_negative(dy))
-            draw_end = true;
-        else {
-            float cross = fraction(v2->y) + x2diff * dydx;
-            draw_end = cross < 1.0f && cross > 0.0f;
-        }
-        will_draw_start = non_negative(-x1diff) != non_negative(dx);
-        will_draw_end = non_negative(x2diff) == non_negative(-dx) || x2diff == 0;
-        if (dx < 0) {
-            std::swap(v1, v2);
-            if (will_draw_start != draw_start) {
-                x_offset_end = -x1diff - 0.5f;
-                y_offset_end = x_offset_end * dydx;
-            }
-            if (will_draw_end != draw_end) {
-                x_offset = -x2diff - 0.5f;
-                y_offset = x_offset * dydx;
-            }
-        } else {
-            if (will_draw_start != draw_start) {
-                x_offset = -x1diff + 0.5f;
-                y_offset = x_offset * dydx;
-            }
-            if (will_draw_end != draw_end) {
-                x_offset_end = -x2diff + 0.5f;
-                y_offset_end = x_offset_end * dydx;
-            }
-        }
-        x[0] = x[3] = snap(v1->x + x_offset - 0.5f);
-        x[1] = x[2] = snap(v2->x + x_offset_end - 0.5f);
-        y[0] = snap(v1->y + y_offset - 0.5f) - half;
-        y[1] = snap(v2->y + y_offset_end - 0.5f) - half;
-        y[2] = y[1] + 2 * half;
-        y[3] = y[0] + 2 * half;
-    } else {
-        float dxdy = dx / dy;
-        if (x2diff == -0.5f && dx < 0)
-            x2diff = 0.5f;
-        if (std::fabs(x1diff) + std::fabs(y1diff) < 0.5f)
-            draw_start = true;
-        else if (non_negative(-y1diff) == non_negative(dy))
-            draw_start = false;
-        else if (non_negative(x1diff) != non_negative(-dx))
-            draw_start = true;
-        else {
-            float cross = fraction(v1->x) + y1diff * dxdy;
-            draw_start = cross < 1.0f && cross > 0.0f;
-        }
-        if (std::fabs(x2diff) + std::fabs(y2diff) < 0.5f)
-            draw_end = false;
-        else if (non_negative(-y2diff) != non_negative(dy))
-            draw_end = false;
-        else if (non_negative(x2diff) == non_negative(-dx))
-            draw_end = true;
-        else {
-            float cross = fraction(v2->x) + y2diff * dxdy;
-            draw_end = cross < 1.0f && cross >= 0.0f;
-        }
-        will_draw_start = non_negative(y1diff) == non_negative(dy);
-        will_draw_end = non_negative(-y2diff) == non_negative(dy) || y2diff == 0;
-        if (dy > 0) {
-            std::swap(v1, v2);
-            if (will_draw_start != draw_start) {
-                y_offset_end = -y1diff + 0.5f;
-                x_offset_end = y_offset_end * dxdy;
-            }
-            if (will_draw_end != draw_end) {
-                y_offset = -y2diff + 0.5f;
-                x_offset = y_offset * dxdy;
-            }
-        } else {
-            if (will_draw_start != draw_start) {
-                y_offset = -y1diff - 0.5f;
-                x_offset = y_offset * dxdy;
-            }
-            if (will_draw_end != draw_end) {
-                y_offset_end = -y2diff - 0.5f;
-                x_offset_end = y_offset_end * dxdy;
-            }
-        }
-        x[0] = snap(v1->x + x_offset - 0.5f) - half;
-        x[1] = snap(v2->x + x_offset_end - 0.5f) - half;
-        x[2] = x[1] + 2 * half;
-        x[3] = x[0] + 2 * half;
-        y[0] = y[3] = snap(v1->y + y_offset - 0.5f);
-        y[1] = y[2] = snap(v2->y + y_offset_end - 0.5f);
-    }
-}
-
-// Lines are drawn as Mesa draws them without antialiasing, whatever their width: WebGL draws
-// lines at most one pixel wide, and its one-pixel lines end differently.
+// A line is drawn as OpenGL draws a wide line without antialiasing, whatever its width (WebGL
+// draws lines at most one pixel wide): a parallelogram from end to end, `width` pixels across
+// its minor axis. Its ends cover the pixels whose centres they reach, which is not OpenGL's
+// diamond rule for the last pixel: an end may differ by a pixel from what a desktop driver draws.
 void emit_line(const ImmediateState* s, const MatrixState* matrices, const Viewport* viewport,
                VertexSink* sink)
 {
@@ -288,15 +157,17 @@ void emit_line(const ImmediateState* s, const MatrixState* matrices, const Viewp
     ScreenVertex sa = to_screen(a, viewport), sb = to_screen(b, viewport);
     if (sa.x == sb.x && sa.y == sb.y)
         return;
-    float x[4], y[4];
-    line_corners(sa, sb, line_pixels(s->line_width), x, y);
-    BatchVertex* out = sink->reserve(BATCH_CLIP, 6);
+    float half = line_pixels(s->line_width) / 2.0f;
+    bool x_major = std::fabs(sb.x - sa.x) >= std::fabs(sb.y - sa.y);
+    float ox = x_major ? 0 : half, oy = x_major ? half : 0;
+    const float x[4] = {snap(sa.x) - ox, snap(sb.x) - ox, snap(sb.x) + ox, snap(sa.x) + ox};
+    const float y[4] = {snap(sa.y) - oy, snap(sb.y) - oy, snap(sb.y) + oy, snap(sa.y) + oy};
+    BatchVertex* out = sink->reserve(6);
     if (!out)
         return;
-    // Pixel centres are at halves again for WebGL.
     static const int ORDER[6] = {0, 1, 2, 0, 2, 3};
     for (int i = 0; i < 6; i++)
-        write_line_corner(&out[i], sa, sb, x[ORDER[i]] + 0.5f, y[ORDER[i]] + 0.5f, viewport);
+        write_line_corner(&out[i], sa, sb, x[ORDER[i]], y[ORDER[i]], viewport);
 }
 
 // A point is drawn when its centre is inside the view volume, as a square of whole pixels: of
@@ -317,7 +188,7 @@ void emit_point(const ImmediateState* s, const MatrixState* matrices, const View
     float cx = size % 2 ? std::floor(x) + 0.5f : std::floor(x + 0.5f);
     float cy = size % 2 ? std::floor(y) + 0.5f : std::floor(y + 0.5f);
     float h = size / 2.0f;
-    BatchVertex* out = sink->reserve(BATCH_CLIP, 6);
+    BatchVertex* out = sink->reserve(6);
     if (!out)
         return;
     write_screen(&out[0], v, cx - h, cy - h, viewport);
@@ -328,18 +199,26 @@ void emit_point(const ImmediateState* s, const MatrixState* matrices, const View
     write_screen(&out[5], v, cx - h, cy + h, viewport);
 }
 
-void emit_triangles(const ImmediateState* s, VertexSink* sink)
+void emit_triangles(const ImmediateState* s, const MatrixState* matrices, VertexSink* sink)
 {
     // Mesa splits a quad along its 1-3 diagonal; a bent quad (a damaged building) only looks
     // the same when split the same way.
     static const int QUAD_ORDER[6] = {0, 1, 3, 1, 2, 3};
     bool quad = s->mode == GL_QUADS;
     int n = quad ? 6 : 3;
-    BatchVertex* out = sink->reserve(BATCH_OBJECT, n);
+    BatchVertex* out = sink->reserve(n);
     if (!out)
         return;
-    for (int i = 0; i < n; i++)
-        out[i] = s->pending[quad ? QUAD_ORDER[i] : i];
+    for (int i = 0; i < n; i++) {
+        const BatchVertex& v = s->pending[quad ? QUAD_ORDER[i] : i];
+        float clip[4];
+        mat4_transform_point(&matrices->mvp, v.x, v.y, v.z, clip);
+        out[i] = v;
+        out[i].x = clip[0];
+        out[i].y = clip[1];
+        out[i].z = clip[2];
+        out[i].w = clip[3];
+    }
 }
 
 }  // namespace
@@ -349,7 +228,6 @@ void batch_init(VertexBatch* b)
     b->vertices = nullptr;
     b->count = 0;
     b->capacity = 0;
-    b->space = BATCH_OBJECT;
 }
 
 BatchVertex* batch_append(VertexBatch* b, int n)
@@ -434,7 +312,7 @@ void immediate_vertex(ImmediateState* s, float x, float y, float z, const Matrix
     else if (s->mode == GL_LINES)
         emit_line(s, matrices, viewport, sink);
     else
-        emit_triangles(s, sink);
+        emit_triangles(s, matrices, sink);
 }
 
 void immediate_end(ImmediateState* s)

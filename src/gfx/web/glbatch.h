@@ -1,6 +1,8 @@
-// Immediate-mode drawing (glBegin ... glEnd) turned into triangles for a batch: quads become
-// triangle pairs, and lines and points, which WebGL draws at most one pixel wide, become
-// quads of their width in pixels. No WebGL here, so native tests compare it with Mesa.
+// Immediate-mode drawing (glBegin ... glEnd) turned into triangles for a batch: every vertex is
+// transformed as it is given (a batch holds clip coordinates only, so a matrix change never
+// draws it), quads become triangle pairs, and lines and points, which WebGL draws at most one
+// pixel wide, become quads of their width in pixels on screen. No WebGL here, so native tests
+// compare it with Mesa.
 #pragma once
 
 #include <GL/gl.h>
@@ -10,21 +12,16 @@
 // One vertex of a batch as the shader reads it (40 bytes). The colour stays in float, as
 // Mesa keeps it: bytes would round a tint like 0.784 and shift the drawn colour by one step.
 struct BatchVertex {
-    float x, y, z, w;  // object coordinates (w 1), or clip coordinates
+    float x, y, z, w;  // clip coordinates
     float s, t;        // texture coordinates
     float rgba[4];     // colour, 0..1
 };
-
-// What the positions of a batch are: object coordinates, transformed by the current matrices
-// when drawn, or clip coordinates (lines and points, placed on screen), drawn with the identity.
-enum BatchSpace { BATCH_OBJECT, BATCH_CLIP };
 
 // A growing array of triangle vertices; the storage is kept from frame to frame.
 struct VertexBatch {
     BatchVertex* vertices;  // std::malloc'ed, capacity entries
     int count;
     int capacity;
-    BatchSpace space;       // of the vertices held
 };
 
 // An empty batch without storage.
@@ -34,11 +31,10 @@ BatchVertex* batch_append(VertexBatch* b, int n);
 // Releases the storage.
 void batch_free(VertexBatch* b);
 
-// Where finished triangles go. The drawing code draws what it holds first when the space
-// changes; the result is room for `n` vertices, or null to drop them.
+// Where finished triangles go: room for `n` vertices, or null to drop them.
 class VertexSink {
 public:
-    virtual BatchVertex* reserve(BatchSpace space, int n) = 0;
+    virtual BatchVertex* reserve(int n) = 0;
 
 protected:
     ~VertexSink() = default;
@@ -73,8 +69,9 @@ void immediate_texcoord(ImmediateState* s, float u, float v);
 // glBegin: GL_POINTS, GL_LINES, GL_TRIANGLES and GL_QUADS are drawn; false for other modes,
 // whose vertices are then dropped.
 bool immediate_begin(ImmediateState* s, GLenum mode);
-// glVertex: completes a primitive every 1, 2, 3 or 4 vertices and hands its triangles to
-// `sink`. Lines and points are placed on screen through `matrices` and `viewport`.
+// glVertex: completes a primitive every 1, 2, 3 or 4 vertices and hands its triangles, through
+// `matrices` in clip coordinates, to `sink`. Lines and points are placed on screen through
+// `viewport`.
 void immediate_vertex(ImmediateState* s, float x, float y, float z, const MatrixState* matrices,
                       const Viewport* viewport, VertexSink* sink);
 // glEnd: an incomplete primitive is dropped, as OpenGL does.

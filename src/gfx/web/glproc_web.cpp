@@ -10,3 +10,8 @@ void gl_load_extensions()
     glproc::glBufferDataARB = glweb_buffer_data;
     glproc::glDeleteBuffersARB = glweb_delete_buffers;
 }
+
+void gl_context_restored()
+{
+    glweb_context_restored();
+}

@@ -15,3 +15,8 @@ void glweb_delete_buffers(GLsizei n, const GLuint* buffers);
 // Draws whatever is batched. SDL_GL_SwapBuffers, which the layer defines, calls it at the end
 // of every frame, before the browser shows the canvas.
 void glweb_flush();
+
+// The context was lost and is back, empty: the layer drops what it knew of the old one's
+// objects and state, sets the state the game had set again, and makes its own program and
+// buffers at the next draw.
+void glweb_context_restored();

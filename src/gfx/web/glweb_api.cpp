@@ -237,27 +237,23 @@ void glMatrixMode(GLenum mode)
 
 void glLoadIdentity(void)
 {
-    glweb_flush_before_matrix_change();
     matrices_load_identity(&glweb().matrices);
 }
 
 void glOrtho(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble near_val,
              GLdouble far_val)
 {
-    glweb_flush_before_matrix_change();
     matrices_ortho(&glweb().matrices, left, right, bottom, top, near_val, far_val);
 }
 
 void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble z_near, GLdouble z_far)
 {
-    glweb_flush_before_matrix_change();
     matrices_perspective(&glweb().matrices, fovy, aspect, z_near, z_far);
 }
 
 void gluLookAt(GLdouble eye_x, GLdouble eye_y, GLdouble eye_z, GLdouble center_x, GLdouble center_y,
                GLdouble center_z, GLdouble up_x, GLdouble up_y, GLdouble up_z)
 {
-    glweb_flush_before_matrix_change();
     matrices_look_at(&glweb().matrices, eye_x, eye_y, eye_z, center_x, center_y, center_z, up_x,
                      up_y, up_z);
 }

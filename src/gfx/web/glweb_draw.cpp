@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include <emscripten.h>
+
 #include "glbackdrop.h"
 #include "glweb_internal.h"
 
@@ -61,6 +63,17 @@ WebGlLayer initial_layer()
 
 WebGlLayer layer = initial_layer();
 
+// Drops emscripten's handles of a lost context's objects: their names are free (deleting one
+// then does nothing) and the objects can be collected. The game makes new ones under new names.
+EM_JS(void, web_forget_objects, (), {
+    [GL.buffers, GL.textures, GL.programs, GL.shaders, GL.framebuffers, GL.renderbuffers]
+        .forEach(function(table) {
+            if (table)
+                table.fill(null);
+        });
+    GLctx.currentProgram = null;
+});
+
 void make_program(WebGlLayer* l)
 {
     GLuint vs = glweb_compile(GL_VERTEX_SHADER, VERTEX_SHADER);
@@ -87,6 +100,7 @@ void make_program(WebGlLayer* l)
     emscripten_glUniform1i(emscripten_glGetUniformLocation(l->program, "u_texture"), 0);
     emscripten_glUniform1f(l->u_alpha_ref, NO_ALPHA_TEST);
     l->alpha_ref_applied = NO_ALPHA_TEST;
+    l->matrix_applied = NO_MATRIX;
 }
 
 void make_white_texture(WebGlLayer* l)
@@ -110,8 +124,10 @@ void set_attrib_array(WebGlLayer* l, int index, bool enabled)
         emscripten_glDisableVertexAttribArray(index);
 }
 
-// Texture, alpha test and matrix of the next draw, changing only what differs in WebGL.
-void apply_state(WebGlLayer* l, BatchSpace space)
+// Texture, alpha test and matrix of the next draw, changing only what differs in WebGL: a
+// batch is drawn with the identity (its vertices are in clip coordinates), arrays in buffer
+// objects with the game's matrices.
+void apply_state(WebGlLayer* l, bool batch)
 {
     glweb_bind_texture(l->texturing && l->texture ? l->texture : l->white_texture);
 
@@ -123,20 +139,13 @@ void apply_state(WebGlLayer* l, BatchSpace space)
         l->alpha_ref_applied = ref;
     }
 
-    if (space == BATCH_CLIP) {
-        if (!l->matrix_applied || !l->identity_applied) {
-            Mat4 identity;
-            mat4_identity(&identity);
-            emscripten_glUniformMatrix4fv(l->u_mvp, 1, GL_FALSE, identity.m);
-            l->identity_applied = true;
-        }
-    } else if (!l->matrix_applied || l->identity_applied ||
-               l->matrix_version_applied != l->matrices.version) {
-        emscripten_glUniformMatrix4fv(l->u_mvp, 1, GL_FALSE, l->matrices.mvp.m);
-        l->identity_applied = false;
-        l->matrix_version_applied = l->matrices.version;
-    }
-    l->matrix_applied = true;
+    unsigned wanted = batch ? 0 : l->matrices.version + 1;
+    if (l->matrix_applied == wanted)
+        return;
+    Mat4 identity;
+    mat4_identity(&identity);
+    emscripten_glUniformMatrix4fv(l->u_mvp, 1, GL_FALSE, batch ? identity.m : l->matrices.mvp.m);
+    l->matrix_applied = wanted;
 }
 
 // Room in the stream buffer for `bytes`: the offset to write at. A full buffer is replaced
@@ -158,7 +167,7 @@ void draw_batch(WebGlLayer* l)
 {
     glweb_apply_pending_clear();
     VertexBatch* b = &l->batch;
-    apply_state(l, b->space);
+    apply_state(l, true);
     GLsizeiptrARB bytes = (GLsizeiptrARB)b->count * sizeof(BatchVertex);
     GLsizeiptrARB offset = stream_room(l, bytes);
     emscripten_glBufferSubData(GL_ARRAY_BUFFER, offset, bytes, b->vertices);
@@ -180,13 +189,9 @@ void draw_batch(WebGlLayer* l)
 
 class BatchSink : public VertexSink {
 public:
-    BatchVertex* reserve(BatchSpace space, int n) override
+    BatchVertex* reserve(int n) override
     {
-        VertexBatch* b = &layer.batch;
-        if (b->count > 0 && b->space != space)
-            glweb_flush();
-        b->space = space;
-        return batch_append(b, n);
+        return batch_append(&layer.batch, n);
     }
 };
 
@@ -214,7 +219,7 @@ void draw_from_buffers(WebGlLayer* l, GLenum mode, GLint first, GLsizei count)
         glweb_warn_once(&warned, "glDrawArrays: only triangles are drawn from buffer objects");
         return;
     }
-    apply_state(l, BATCH_OBJECT);
+    apply_state(l, false);
     const float* color = l->immediate.current.rgba;
     const float texcoord[4] = {l->immediate.current.s, l->immediate.current.t, 0, 1};
     glweb_bind_array_buffer(l->arrays.vertex.buffer);
@@ -258,15 +263,39 @@ void glweb_ready()
     emscripten_glEnableVertexAttribArray(ATTRIB_POSITION);
 }
 
+void glweb_context_restored()
+{
+    WebGlLayer* l = &layer;
+    web_forget_objects();
+    l->ready = false;
+    l->program = 0;
+    l->stream_buffer = 0;
+    l->white_texture = 0;
+    l->batch.count = 0;
+    l->array_buffer = 0;
+    l->texture = 0;
+    l->clear_pending = false;
+    l->array_buffer_applied = 0;
+    l->texture_applied = 0;
+    l->matrix_applied = NO_MATRIX;
+    for (bool& enabled : l->attrib_enabled)
+        enabled = false;
+    // The new context starts at WebGL's defaults; what the game set holds again.
+    if (l->depth_test)
+        emscripten_glEnable(GL_DEPTH_TEST);
+    emscripten_glDepthFunc(l->depth_func);
+    emscripten_glDepthMask(l->depth_mask);
+    emscripten_glClearColor(l->clear_color[0], l->clear_color[1], l->clear_color[2],
+                            l->clear_color[3]);
+    emscripten_glClearDepthf(l->clear_depth);
+    if (l->viewport_known)
+        emscripten_glViewport(l->viewport.x, l->viewport.y, l->viewport.w, l->viewport.h);
+    backdrop_context_restored();
+}
+
 void glweb_flush()
 {
     if (layer.batch.count > 0)
-        draw_batch(&layer);
-}
-
-void glweb_flush_before_matrix_change()
-{
-    if (layer.batch.count > 0 && layer.batch.space == BATCH_OBJECT)
         draw_batch(&layer);
 }
 

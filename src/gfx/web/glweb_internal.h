@@ -1,67 +1,16 @@
 // What the two halves of the WebGL layer share: its state and the WebGL calls underneath.
-// emscripten exports every WebGL function also as emscripten_glXxx, so the layer can define
-// glXxx itself and still reach WebGL.
+// emscripten exports every WebGL function also as emscripten_glXxx (declared by its
+// <webgl/webgl1.h>), so the layer can define glXxx itself and still reach WebGL.
 #pragma once
 
 #include <cstddef>
 
 #include <GL/gl.h>
+#include <webgl/webgl1.h>
 
 #include "glarrays.h"
 #include "glbatch.h"
 #include "glmatrix.h"
-
-extern "C" {
-void emscripten_glActiveTexture(GLenum texture);
-void emscripten_glAttachShader(GLuint program, GLuint shader);
-void emscripten_glBindAttribLocation(GLuint program, GLuint index, const char* name);
-void emscripten_glBindBuffer(GLenum target, GLuint buffer);
-void emscripten_glBindTexture(GLenum target, GLuint texture);
-void emscripten_glBufferData(GLenum target, std::ptrdiff_t size, const void* data, GLenum usage);
-void emscripten_glBufferSubData(GLenum target, std::ptrdiff_t offset, std::ptrdiff_t size,
-                                const void* data);
-void emscripten_glClear(GLbitfield mask);
-void emscripten_glClearColor(GLfloat r, GLfloat g, GLfloat b, GLfloat a);
-void emscripten_glClearDepthf(GLfloat depth);
-void emscripten_glCompileShader(GLuint shader);
-GLuint emscripten_glCreateProgram(void);
-GLuint emscripten_glCreateShader(GLenum type);
-void emscripten_glDeleteBuffers(GLsizei n, const GLuint* buffers);
-void emscripten_glDeleteShader(GLuint shader);
-void emscripten_glDeleteTextures(GLsizei n, const GLuint* textures);
-void emscripten_glDepthFunc(GLenum func);
-void emscripten_glDepthMask(GLboolean flag);
-void emscripten_glDisable(GLenum cap);
-void emscripten_glDisableVertexAttribArray(GLuint index);
-void emscripten_glDrawArrays(GLenum mode, GLint first, GLsizei count);
-void emscripten_glEnable(GLenum cap);
-void emscripten_glEnableVertexAttribArray(GLuint index);
-void emscripten_glGenBuffers(GLsizei n, GLuint* buffers);
-void emscripten_glGenTextures(GLsizei n, GLuint* textures);
-void emscripten_glGetIntegerv(GLenum name, GLint* data);
-void emscripten_glGetProgramInfoLog(GLuint program, GLsizei size, GLsizei* length, char* log);
-void emscripten_glGetProgramiv(GLuint program, GLenum name, GLint* value);
-void emscripten_glGetShaderInfoLog(GLuint shader, GLsizei size, GLsizei* length, char* log);
-void emscripten_glGetShaderiv(GLuint shader, GLenum name, GLint* value);
-const GLubyte* emscripten_glGetString(GLenum name);
-GLint emscripten_glGetUniformLocation(GLuint program, const char* name);
-void emscripten_glLinkProgram(GLuint program);
-void emscripten_glShaderSource(GLuint shader, GLsizei count, const char* const* sources,
-                               const GLint* lengths);
-void emscripten_glTexImage2D(GLenum target, GLint level, GLint internal_format, GLsizei width,
-                             GLsizei height, GLint border, GLenum format, GLenum type,
-                             const void* pixels);
-void emscripten_glTexParameteri(GLenum target, GLenum name, GLint value);
-void emscripten_glUniform1f(GLint location, GLfloat value);
-void emscripten_glUniform1i(GLint location, GLint value);
-void emscripten_glUniformMatrix4fv(GLint location, GLsizei count, GLboolean transpose,
-                                   const GLfloat* value);
-void emscripten_glUseProgram(GLuint program);
-void emscripten_glVertexAttrib4f(GLuint index, GLfloat x, GLfloat y, GLfloat z, GLfloat w);
-void emscripten_glVertexAttribPointer(GLuint index, GLint size, GLenum type, GLboolean normalized,
-                                      GLsizei stride, const void* pointer);
-void emscripten_glViewport(GLint x, GLint y, GLsizei w, GLsizei h);
-}
 
 // The layer's whole state. The fixed-function state is what the game set; the *_applied
 // fields are what WebGL has, so that a draw changes only what differs.
@@ -98,20 +47,18 @@ struct WebGlLayer {
     GLuint array_buffer_applied;
     GLuint texture_applied;
     float alpha_ref_applied;   // the shader discards fragments whose alpha is at most this
-    bool matrix_applied;       // u_mvp holds the identity or the matrices of matrix_version
-    bool identity_applied;
-    unsigned matrix_version_applied;
+    unsigned matrix_applied;   // u_mvp holds: 0 the identity, n the matrices of version n - 1,
+                               // NO_MATRIX nothing known
     bool attrib_enabled[3];    // texture coordinates and colour arrays (position stays on)
 };
 
 enum AttribIndex { ATTRIB_POSITION = 0, ATTRIB_TEXCOORD = 1, ATTRIB_COLOR = 2 };
+constexpr unsigned NO_MATRIX = ~0u;
 
 // The one instance.
 WebGlLayer& glweb();
 // Makes the program, buffers and white texture on first use (a context must exist).
 void glweb_ready();
-// Draws the batch when it holds vertices in object space, which a matrix change would spoil.
-void glweb_flush_before_matrix_change();
 // The sink that immediate mode and client arrays in memory draw into.
 VertexSink* glweb_sink();
 // Binds `texture` in WebGL unless it is bound already.

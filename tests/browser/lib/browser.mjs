@@ -14,18 +14,34 @@ export const PAGE_DIR = path.resolve(process.env.QUORVALE_PAGE || path.join(SOUR
 export const OUT_DIR = path.resolve(process.env.QUORVALE_BROWSER_OUT || path.join(SOURCE_DIR, 'build-browser/out'));
 fs.mkdirSync(OUT_DIR, {recursive: true});
 
+// The engine the tests drive: 'chromium' (headless, WebGL in SwiftShader) or 'firefox'
+// (Debian's firefox-esr with a window on an X server, WebGL in Mesa's llvmpipe: headless
+// Firefox has no WebGL), both through puppeteer-core.
+export const ENGINE = process.env.QUORVALE_ENGINE || 'chromium';
+// The drawing layer puts a still frame's terrain back from a copy only with SwiftShader, where
+// it is exact and pays off; Firefox's llvmpipe draws every frame in full.
+export const KEEPS_TERRAIN = ENGINE === 'chromium';
 const CHROMIUM = process.env.QUORVALE_CHROMIUM || '/usr/bin/chromium';
+const FIREFOX = process.env.QUORVALE_FIREFOX || '/usr/bin/firefox-esr';
 // Software WebGL without a GPU, and a browser that reaches for nothing on the network.
 const FLAGS = ['--no-sandbox', '--use-gl=angle', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
                '--no-first-run', '--disable-background-networking', '--disable-component-update',
                '--disable-sync', '--enable-logging=stderr'];
+// Firefox's counterparts: sound may start after a click, WebGL on a software renderer, and
+// Chromium's "--disable-webgl" as a preference.
+const FIREFOX_PREFS = {'media.autoplay.default': 0, 'webgl.force-enabled': true,
+                       'browser.shell.checkDefaultBrowser': false, 'app.update.disabledForTesting': true};
 
 export const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
-// Launches the browser with extra flags; its own log goes to OUT_DIR/<name>.chromium.log.
-export async function launch(name, extraFlags = []) {
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'quorvale-chromium-'));
-  const browser = await puppeteer.launch({
+function launchEngine(profile, extraFlags) {
+  if (ENGINE === 'firefox') {
+    const prefs = {...FIREFOX_PREFS, ...(extraFlags.includes('--disable-webgl') ? {'webgl.disabled': true} : {})};
+    return puppeteer.launch({browser: 'firefox', executablePath: FIREFOX, headless: false,
+                             extraPrefsFirefox: prefs, userDataDir: profile, defaultViewport: null,
+                             protocolTimeout: 60000});
+  }
+  return puppeteer.launch({
     executablePath: CHROMIUM,
     headless: true,
     args: [...FLAGS, ...extraFlags],
@@ -33,7 +49,13 @@ export async function launch(name, extraFlags = []) {
     defaultViewport: null,  // each page sizes itself (Game.setWindow)
     protocolTimeout: 60000,
   });
-  const log = fs.createWriteStream(path.join(OUT_DIR, `${name}.chromium.log`));
+}
+
+// Launches the browser with extra flags; its own log goes to OUT_DIR/<name>.<engine>.log.
+export async function launch(name, extraFlags = []) {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), `quorvale-${ENGINE}-`));
+  const browser = await launchEngine(profile, extraFlags);
+  const log = fs.createWriteStream(path.join(OUT_DIR, `${name}.${ENGINE}.log`));
   browser.process()?.stderr?.pipe(log);
   const close = browser.close.bind(browser);
   browser.close = async () => {
@@ -46,15 +68,17 @@ export async function launch(name, extraFlags = []) {
 // The page's clock for a game of a known second: time() reads `second` whatever the hour,
 // as libfaketime gives the desktop game, while every other reading of the clock (the
 // game's tick counter among them) runs on. The C library's time() is the only caller of
-// Date.now() whose stack holds emscripten's _time.
+// Date.now() whose stack holds emscripten's _time. A test may set window.__frozenSecond to
+// make the next game of another second.
 function frozenTimeScript(second) {
   return `(() => {
     const realNow = Date.now.bind(Date);
     window.__frozenTimeReads = 0;
+    window.__frozenSecond = ${second};
     Date.now = function () {
       if (/\\b_time\\b/.test(new Error().stack)) {
         window.__frozenTimeReads++;
-        return ${second} * 1000;
+        return window.__frozenSecond * 1000;
       }
       return realNow();
     };
@@ -149,6 +173,9 @@ export class Game {
   // Gives the page a window of width x height. The size is an override kept by one DevTools
   // session of the page's own, which must stay open for the override to last.
   async setWindow(width, height) {
+    // Firefox speaks WebDriver BiDi, not DevTools: its viewport is the page's own setting.
+    if (ENGINE === 'firefox')
+      return this.page.setViewport({width, height});
     this.cdp ||= await this.page.createCDPSession();
     await this.cdp.send('Emulation.setDeviceMetricsOverride', {width, height, deviceScaleFactor: 1, mobile: false});
   }
@@ -170,6 +197,14 @@ export class Game {
   // Moves the mouse by (dx, dy) pixels in a few steps, as a hand does: under pointer lock the
   // page sees only the movement.
   async moveMouseBy(dx, dy) {
+    // Firefox under pointer lock reports each synthesized move as its distance from the middle
+    // of the window (where it would warp a real pointer back to): one move there turns by (dx, dy).
+    if (ENGINE === 'firefox' && await this.page.evaluate(() => !!document.pointerLockElement)) {
+      const middle = await this.page.evaluate(() => [window.innerWidth / 2, window.innerHeight / 2]);
+      this.mouse = {x: middle[0] + dx, y: middle[1] + dy};
+      await this.page.mouse.move(this.mouse.x, this.mouse.y);
+      return;
+    }
     this.mouse = {x: this.mouse.x + dx, y: this.mouse.y + dy};
     await this.page.mouse.move(this.mouse.x, this.mouse.y, {steps: 4});
   }
