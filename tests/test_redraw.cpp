@@ -5,9 +5,9 @@
 
 namespace {
 
-constexpr FrameLook MAIN_MENU = {PS_MAINMENU, 800, 600, false};
-constexpr FrameLook PAUSE_MENU = {PS_PAUSEMENU, 800, 600, false};
-constexpr FrameLook PLAY = {PS_INGAME, 800, 600, false};
+constexpr FrameLook MAIN_MENU = {PS_MAINMENU, 800, 600, false, 0};
+constexpr FrameLook PAUSE_MENU = {PS_PAUSEMENU, 800, 600, false, 0};
+constexpr FrameLook PLAY = {PS_INGAME, 800, 600, false, 0};
 
 SDL_Event event_of(Uint8 type)
 {
@@ -37,7 +37,7 @@ TEST(Redraw, AnIdleMenuIsDrawnOnceAndPlayEveryFrame)
     for (ProgramState state : {PS_INGAME, PS_INGAMEMENU, PS_NONE}) {
         RedrawGate gate;
         redraw_gate_init(&gate);
-        FrameLook look = {state, 800, 600, false};
+        FrameLook look = {state, 800, 600, false, 0};
         EXPECT_EQ(drawn_of(&gate, look, 100), 100) << "state " << state;
     }
 }
@@ -96,6 +96,11 @@ TEST(Redraw, AChangedStateOrWindowIsDrawnWithoutAnEvent)
     EXPECT_TRUE(redraw_frame_due(&gate, full));
     EXPECT_FALSE(redraw_frame_due(&gate, full));
     EXPECT_TRUE(redraw_frame_due(&gate, taller)) << "back to the window at the same size";
+    // A WebGL context given back after a loss is empty: the menu must be drawn into it.
+    FrameLook restored = taller;
+    restored.graphics = 1;
+    EXPECT_TRUE(redraw_frame_due(&gate, restored));
+    EXPECT_FALSE(redraw_frame_due(&gate, restored));
 }
 
 TEST(Redraw, LeavingPlayDrawsTheMenuOnceThenRests)

@@ -20,6 +20,9 @@ u32 platform_ticks();
 // Takes the next event from SDL's queue as the game's input rules expect it. False when the
 // queue is empty.
 bool platform_poll_event(SDL_Event* event);
+// Counts the graphics contexts given back after a loss (the browser's WebGL context): a new
+// one holds no picture until a frame is drawn into it. Always 0 on the desktop.
+u32 platform_graphics_generation();
 // Sleeps away the rest of a frame shorter than the frame-time floor.
 void platform_delay(u32 ms);
 // Puts the pointer at (x, y), window pixels from the top left.

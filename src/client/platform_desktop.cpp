@@ -66,6 +66,11 @@ bool platform_poll_event(SDL_Event* event)
     return SDL_PollEvent(event) != 0;
 }
 
+u32 platform_graphics_generation()
+{
+    return 0;
+}
+
 void platform_delay(u32 ms)
 {
     SDL_Delay(ms);

@@ -33,6 +33,7 @@ int own_first = 0, own_count = 0;
 int pointer_x = 0, pointer_y = 0;          // where the game last saw the pointer, window pixels
 bool pause_due = false;                    // the page was hidden or lost the pointer since the last frame
 int resize_sent_w = 0, resize_sent_h = 0;  // the last size asked for by a resize event
+u32 graphics_generation = 0;               // contexts given back after a loss so far
 
 void push_own_event(const SDL_Event& event)
 {
@@ -292,6 +293,7 @@ bool restore_graphics()
         main_voxel_mesh.txcoord_vbo != MESH_NO_HANDLE)
         mesh_delete_vbo(&main_voxel_mesh);
     web_graphics_restored();
+    graphics_generation++;
     return true;
 }
 
@@ -381,6 +383,11 @@ bool platform_poll_event(SDL_Event* event)
     own_first = (own_first + 1) % OWN_EVENTS_MAX;
     own_count--;
     return true;
+}
+
+u32 platform_graphics_generation()
+{
+    return graphics_generation;
 }
 
 void platform_delay(u32)

@@ -1,5 +1,7 @@
 #include "redraw.h"
 
+#include "platform.h"
+
 namespace {
 
 // The states whose picture stands still between events; any other state is drawn every frame.
@@ -10,7 +12,8 @@ bool is_still_menu(ProgramState state)
 
 bool same_look(const FrameLook& a, const FrameLook& b)
 {
-    return a.state == b.state && a.w == b.w && a.h == b.h && a.fullscreen == b.fullscreen;
+    return a.state == b.state && a.w == b.w && a.h == b.h && a.fullscreen == b.fullscreen &&
+           a.graphics == b.graphics;
 }
 
 }  // namespace
@@ -57,7 +60,7 @@ bool redraw_frame_due(RedrawGate* gate, const FrameLook& look)
 
 FrameLook current_frame_look()
 {
-    FrameLook look = {main_state, 0, 0, false};
+    FrameLook look = {main_state, 0, 0, false, platform_graphics_generation()};
     if (main_screen) {
         look.w = main_screen->w;
         look.h = main_screen->h;

@@ -8,12 +8,14 @@
 #include <SDL/SDL.h>
 
 #include "shell.h"  // ProgramState
+#include "types.h"
 
 // What decides a menu's picture besides input: the program state and the window.
 struct FrameLook {
     ProgramState state;
     int w, h;         // window size in pixels; 0 without a window
     bool fullscreen;  // the window covers the screen
+    u32 graphics;     // platform_graphics_generation(): a new context holds no picture yet
 };
 
 struct RedrawGate {
