@@ -400,6 +400,8 @@ TEST(GameRecordLoad, DamagedAndHostileFilesAreRefusedWithOneMessageNamingTheFaul
     };
     const Case cases[] = {
         {"a good file", good, ""},
+        {"a game ending on a whole second",
+         file_of(h, cat({hash_record('H', 0), step(1.0f), hash_record('H', 1), hash_record('E', 1)})), ""},
         {"empty", {}, "not a Quorvale replay"},
         {"wrong magic", file_of(with(0, 'X'), good_records), "not a Quorvale replay"},
         {"header cut off", std::vector<u8>(h.begin(), h.begin() + 20), "header is cut off"},

@@ -16,7 +16,7 @@ namespace {
 void give_recorded_sounds(u8 sounds)
 {
     for (int i = 0; i < 6; i++)
-        if (sounds & (1 << i))
+        if ((sounds & (1 << i)) && sound_collection_size(GAMERECORD_SOUND_COLLECTIONS[i]) == 0)
             sound_add_silent(GAMERECORD_SOUND_COLLECTIONS[i]);
 }
 

@@ -104,3 +104,20 @@ status=0
 "$game" --check-replay "$work/changed.qrep" >"$work/check" 2>&1 || status=$?
 [ "$status" -eq 1 ] || fail "a changed replay: exit status $status, expected 1"
 grep -Eq "^Replay diverged at frame [1-9][0-9]*$" "$work/check" || fail "no divergence line: $(cat "$work/check")"
+
+# A game ended by an interrupt is a complete file too.
+mkdir -p "$work/interrupted"
+game_args=(--record "$work/interrupted")
+start_frozen_game
+find_window 400 300
+enter_play
+sleep 2
+kill -INT "$game_pid"
+wait_exit 20
+interrupted=$(ls "$work/interrupted"/*.qrep)
+grep -q "^Replay saved: $interrupted$" "$work/stdout" || fail "no \"Replay saved\" line after the interrupt"
+status=0
+"$game" --check-replay "$interrupted" >"$work/check" 2>&1 || status=$?
+[ "$status" -eq 0 ] || fail "the interrupted game's replay: exit status $status: $(cat "$work/check")"
+grep -q "cut off" "$work/check" && fail "the interrupted game's replay has no end: $(cat "$work/check")"
+echo "interrupted game: $(cat "$work/check")"
