@@ -390,6 +390,11 @@ TEST(GameRecordLoad, DamagedAndHostileFilesAreRefusedWithOneMessageNamingTheFaul
     trailing.push_back(0);
     std::vector<u8> cut = good;
     cut.resize(good.size() - 6);
+    // 1600 repeats of 65535 steps each: more steps than any game has.
+    std::vector<u8> endless_records = cat({hash_record('H', 0), step(0.0f)});
+    for (int i = 0; i < 1600; i++)
+        endless_records.insert(endless_records.end(), {'R', 0xff, 0xff});
+    std::vector<u8> endless = file_of(h, endless_records);
     std::vector<u8> no_checksum = good;
     no_checksum.resize(good.size() - 4);
 
@@ -424,6 +429,7 @@ TEST(GameRecordLoad, DamagedAndHostileFilesAreRefusedWithOneMessageNamingTheFaul
         {"NaN step", file_of(h, cat({hash_record('H', 0), step(std::nanf(""))})), "frame 1 has the time step nan"},
         {"negative step", file_of(h, cat({hash_record('H', 0), step(-0.01f)})), "time step -0.01"},
         {"endless step", file_of(h, cat({hash_record('H', 0), step(INFINITY)})), "time step inf"},
+        {"endless repeats", endless, "more than 100000000 frames"},
         {"repeat before a step", file_of(h, cat({hash_record('H', 0), {'R', 5, 0}})), "repeats nothing"},
         {"unknown record", file_of(h, cat({hash_record('H', 0), {'Z', 0}})), "unknown record type 0x5a"},
         {"a record cut short", file_of(h, cat({hash_record('H', 0), {'S', 1, 2}})), "middle of a record"},

@@ -50,6 +50,8 @@ constexpr int GAMERECORD_HEADER_SIZE = 48;
 constexpr float GAMERECORD_MAX_STEP = 864000.0f;
 // The most a record's stream may inflate to (a game of many hours).
 constexpr size_t GAMERECORD_MAX_RECORDS = 64u << 20;
+// The most steps a record may hold: a day of play at the 333-frame cap, with room to spare.
+constexpr u32 GAMERECORD_MAX_FRAMES = 100000000;
 // The largest file the loader reads.
 constexpr long GAMERECORD_MAX_FILE = 64l << 20;
 

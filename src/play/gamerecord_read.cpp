@@ -200,6 +200,8 @@ bool check_records(GameRecord* rec, const char* name, char* err, size_t err_size
             break;
         }
         }
+        if (frames > GAMERECORD_MAX_FRAMES)
+            return fail(err, err_size, name, "more than %u frames", GAMERECORD_MAX_FRAMES);
         pos += n;
     }
     // The hash of frame 0 is the one record every game has: the armies as they were placed.
