@@ -9,7 +9,7 @@
 #include "game.h"
 #include "types.h"
 
-enum OrderKind {
+enum OrderKind : int {  // a fixed type: a record read from a file may hold any number
     ORDER_TRAVEL = 1,
     ORDER_ATTACK = 2,
 };
