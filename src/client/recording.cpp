@@ -86,6 +86,17 @@ void recording_game_created()
     std::printf("Recording to %s\n", path.c_str());
 }
 
+bool recording_flush_now()
+{
+    if (!game_open)
+        return false;
+    if (!recorder_flush(&recorder)) {
+        stop_after_failure();
+        return false;
+    }
+    return true;
+}
+
 const char* recording_path()
 {
     return path.c_str();

@@ -11,6 +11,8 @@
 bool recording_set_folder(const char* dir);
 // A game has just been created (main_game_start holds its start): its file is opened.
 void recording_game_created();
+// Brings the current game's file up to date now. False when no game is being recorded.
+bool recording_flush_now();
 // The file of the game recorded last (or being recorded); "" before the first.
 const char* recording_path();
 // The current game ends (Quit, the window closed, an interrupt): its file is completed.

@@ -73,6 +73,8 @@ bool watch_start(const char* path)
     ReplayWorld w = replay_build_world(&record, name.c_str(), true, err, sizeof err);
     if (w == REPLAY_WORLD_BAD) {
         std::fprintf(stderr, "%s\n", err);
+        set_program_state(PS_MAINMENU);
+        delete_game();
         return false;
     }
     replay_begin(&replay, &record, name.c_str());
