@@ -85,6 +85,7 @@ struct GameRecorder {
     void* stream;            // the deflate state
     u8 pending[4096];        // records not yet handed to deflate
     int pending_len;
+    bool unflushed;          // records since the last flush (a paused game adds none)
     u32 last_step_bits;
     bool have_step;
     u32 repeats;             // steps of last_step_bits not yet written

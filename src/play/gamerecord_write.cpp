@@ -83,6 +83,7 @@ u8* reserve(GameRecorder* rec, int len)
         drain(rec, Z_NO_FLUSH);
     u8* p = rec->pending + rec->pending_len;
     rec->pending_len += len;
+    rec->unflushed = true;
     return p;
 }
 
@@ -219,6 +220,9 @@ bool recorder_flush(GameRecorder* rec)
     if (!rec->file)
         return false;
     write_repeats(rec);
+    if (!rec->unflushed)
+        return !rec->failed;
+    rec->unflushed = false;
     drain(rec, Z_SYNC_FLUSH);
     if (!rec->failed && std::fflush(rec->file) != 0)
         rec->failed = true;
