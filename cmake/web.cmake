@@ -46,6 +46,10 @@ function(quorvale_web_page target)
     -sALLOW_MEMORY_GROWTH=1
     # The page learns how the game ended (Module.onExit) and the output is flushed.
     -sEXIT_RUNTIME=1
+    # The page's replay controls read and write the game's files and call it.
+    "-sEXPORTED_RUNTIME_METHODS=['FS','ccall']"
+    # Named here, since nothing in the game calls them and the linker would leave them out.
+    "-sEXPORTED_FUNCTIONS=['_main','_quorvale_replay_file','_quorvale_watch_replay']"
     "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/resources/images@/resources/images"
     "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/resources/sounds@/resources/sounds")
   add_custom_command(TARGET ${target} POST_BUILD

@@ -29,7 +29,9 @@
     // draws nothing); 'failed' once it has not come back within RESTORE_WAIT_MS; and the times
     // the game made its graphics again after the context came back.
     graphics: 'ok',
-    graphicsRestores: 0
+    graphicsRestores: 0,
+    savedReplay: null,   // the file name of the last replay downloaded
+    replayStatus: null   // 0 when the last replay opened, 2 when it could not be
   };
 
   var el = function (id) { return document.getElementById(id); };
@@ -204,7 +206,11 @@
       el('hint').hidden = hint;
   }
 
+  // Every game is recorded into the page's memory, so that "Save replay" can download it.
+  var replayDir = '/replays';
   window.Module = {
+    arguments: ['--record', replayDir],
+    preRun: [function () { Module.FS.mkdir(replayDir); }],
     canvas: canvas,
     canvasSize: wantedCanvasSize(),
     toggleFullscreen: toggleFullscreen,
@@ -295,6 +301,52 @@
     event.currentTarget.setAttribute('aria-expanded', String(!log.hidden));
     event.currentTarget.blur();
     log.scrollTop = log.scrollHeight;
+  });
+  // Replays: the game so far downloaded; a file chosen or dropped on the canvas watched.
+  el('save-replay').addEventListener('click', function (event) {
+    event.currentTarget.blur();
+    if (!page.ready || page.stopped)
+      return;
+    var path = Module.ccall('quorvale_replay_file', 'string', [], []);
+    if (!path) {
+      addLog('No game to save yet: play one first.', true);
+      return;
+    }
+    var blob = new Blob([Module.FS.readFile(path)], { type: 'application/octet-stream' });
+    var link = document.createElement('a');
+    link.href = URL.createObjectURL(blob);
+    link.download = path.replace(/^.*\//, '');
+    document.body.appendChild(link);
+    link.click();
+    link.remove();
+    setTimeout(function () { URL.revokeObjectURL(link.href); }, 10000);
+    page.savedReplay = link.download;
+  });
+  function watchReplay(file) {
+    if (!file || !page.ready || page.stopped)
+      return;
+    file.arrayBuffer().then(function (buffer) {
+      var path = replayDir + '/watched.qrep';
+      Module.FS.writeFile(path, new Uint8Array(buffer));
+      page.replayStatus = Module.ccall('quorvale_watch_replay', 'number', ['string'], [path]);
+      if (page.replayStatus !== 0) {
+        log.hidden = false;
+        addLog(file.name + ' cannot be watched (see above).', true);
+      }
+    });
+  }
+  el('watch-replay').addEventListener('click', function (event) {
+    event.currentTarget.blur();
+    el('replay-file').click();
+  });
+  el('replay-file').addEventListener('change', function (event) {
+    watchReplay(event.target.files[0]);
+    event.target.value = '';
+  });
+  canvas.addEventListener('dragover', function (event) { event.preventDefault(); });
+  canvas.addEventListener('drop', function (event) {
+    event.preventDefault();
+    watchReplay(event.dataTransfer.files[0]);
   });
   window.addEventListener('resize', onResize);
   document.addEventListener('fullscreenchange', onResize);

@@ -2,11 +2,13 @@
 #include <climits>
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 #include <SDL/SDL.h>
 #include <GL/gl.h>
 
 #include "camera.h"
+#include "checkreplay.h"
 #include "datadir.h"
 #include "frametime.h"
 #include "game.h"
@@ -15,11 +17,13 @@
 #include "keep_libraries.h"
 #include "platform.h"
 #include "random.h"
+#include "recording.h"
 #include "redraw.h"
 #include "selection.h"
 #include "shell.h"
 #include "sound.h"
 #include "textures.h"
+#include "watch.h"
 #include "window.h"
 
 namespace {
@@ -63,6 +67,8 @@ void keep_libraries_mapped_for_leak_report()
 // Everything the program started, in reverse order; safe after a failed or skipped start.
 void shut_down()
 {
+    // A game ended by closing the window or by an interrupt is a complete replay too.
+    recording_game_over();
     keep_libraries_mapped_for_leak_report();
     SDL_Quit();
     sound_deinit();
@@ -109,10 +115,17 @@ void run_play_frame(float dtime)
     main_friendly_party = get_selected_party();
     move_viewpoint(dtime);
     sound_set_listener_position(&main_cam_pos);
-    if (main_key_states[SDLK_F1])
-        dtime *= 10;
+    bool fast = main_key_states[SDLK_F1];
     update_pointing();
+    if (watch_active()) {
+        watch_frame(dtime, fast);
+        return;
+    }
+    if (fast)
+        dtime *= 10;
+    recording_before_update();
     gameenv_run(&main_gameenv, dtime);
+    recording_after_update(dtime);
 }
 
 // The frame loop's own state: the tick count at the start of the last frame, the frame-rate
@@ -141,6 +154,7 @@ void run_frame()
 
     if (main_state == PS_INGAME)
         run_play_frame(dtime);
+    recording_frame(ticks);
 
     if (main_screen && redraw_frame_due(&redraw_gate, current_frame_look()))
         draw_screen();
@@ -148,12 +162,77 @@ void run_frame()
     last_ticks = ticks;
 }
 
+// What the command line asks for; every field empty for the game as it always was.
+struct Options {
+    const char* record_dir = nullptr;
+    const char* replay_file = nullptr;
+    const char* check_file = nullptr;
+    bool help = false;
+};
+
+const char* const usage =
+    "Usage: quorvale [--record DIR | --replay FILE | --check-replay FILE]\n"
+    "  --record DIR         write every game into DIR as quorvale-YYYYMMDD-HHMMSS.qrep\n"
+    "  --replay FILE        watch a recorded game\n"
+    "  --check-replay FILE  play a recorded game without a window and check it; exit status\n"
+    "                       0 same game, 1 diverged, 2 unreadable\n";
+
+// False, with a message, for an argument the game does not know or one without its value.
+bool parse_options(int argc, char** argv, Options* o)
+{
+    int modes = 0;
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        const char** slot = nullptr;
+        if (a == "--record")
+            slot = &o->record_dir;
+        else if (a == "--replay")
+            slot = &o->replay_file;
+        else if (a == "--check-replay")
+            slot = &o->check_file;
+        else if (a == "--help" || a == "-h") {
+            o->help = true;
+            continue;
+        } else {
+            std::fprintf(stderr, "Unknown argument: %s\n%s", argv[i], usage);
+            return false;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "%s needs a value\n%s", argv[i], usage);
+            return false;
+        }
+        *slot = argv[++i];
+        modes++;
+    }
+    if (modes > 1) {
+        std::fprintf(stderr, "Only one of --record, --replay and --check-replay at a time\n%s", usage);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-int SDL_main(int, char**)
+int SDL_main(int argc, char** argv)
 {
+    Options options;
+    if (!parse_options(argc, argv, &options))
+        return 2;
+    if (options.help) {
+        std::printf("%s", usage);
+        return 0;
+    }
+    if (options.check_file)
+        return check_replay(options.check_file);
+    // Games that could not be kept must not be played in the belief that they are.
+    if (options.record_dir && !recording_set_folder(options.record_dir))
+        return 2;
     if (start_up() != 0)
         return error_exit();
+    if (options.replay_file && !watch_start(options.replay_file)) {
+        shut_down();
+        return 2;
+    }
     platform_run_frames(run_frame, shut_down);
     return 0;
 }

@@ -6,6 +6,8 @@
 #include "check.h"
 #include "newgame.h"
 #include "platform.h"
+#include "recording.h"
+#include "watch.h"
 
 SDL_Surface* main_screen = nullptr;
 bool main_run = true;
@@ -136,6 +138,7 @@ void cb_mainmenu_play(int)
     // The new game opens paused, under the pause menu with its controls text.
     set_program_state(PS_PAUSEMENU);
     create_game();
+    recording_game_created();
 }
 
 void cb_mainmenu_quit(int)
@@ -154,6 +157,8 @@ void cb_pausemenu_quit(int)
 {
     CHECK(main_state == PS_PAUSEMENU);
     set_program_state(PS_MAINMENU);
+    recording_game_over();
+    watch_stop();
     delete_game();
 }
 

@@ -30,14 +30,16 @@ kill_game() {
     game_pid=""
 }
 
-# start_game [dir]: runs the game from dir (default the source root), output into $work.
+# start_game [dir]: runs the game from dir (default the source root), output into $work,
+# with the arguments in game_args.
+game_args=()
 start_game() {
     local dir=${1:-$source_root}
     # A library preloaded by the caller (libfaketime freezes the clock) comes before the
     # sanitizer runtime of an instrumented build; that order is intended here.
     local asan_options=${ASAN_OPTIONS:-}
     [ -n "${LD_PRELOAD:-}" ] && asan_options="${asan_options:+$asan_options:}verify_asan_link_order=0"
-    (cd "$dir" && ASAN_OPTIONS=$asan_options exec "$game") >"$work/stdout" 2>"$work/stderr" &
+    (cd "$dir" && ASAN_OPTIONS=$asan_options exec "$game" "${game_args[@]}") >"$work/stdout" 2>"$work/stderr" &
     game_pid=$!
 }
 
