@@ -178,6 +178,58 @@ TEST_F(SelectionTest, GroundClickSendsEverySelectedUnitWithTheWholeGroupSize)
     EXPECT_EQ(b->task.type, ETT_NONE);
 }
 
+// The sandbox's player may select units of both parties; a click sends all of them, each with
+// the group size of the whole selection, and a wreck among them answers without moving.
+TEST_F(SelectionTest, GroundAndAttackClicksCommandBothPartiesOfAMixedSelection)
+{
+    Entity* a = add_unit(30, 22, 2, 1);
+    Entity* b = add_unit(34, 22, 2, 0);
+    Entity* c = add_unit(36, 22, 2, 1);
+    Entity* wreck = add_unit(38, 22, 2, -1);
+    wreck->task_locked = true;
+    occupancy_invalidate(&main_gameenv);
+    a->selected = b->selected = c->selected = wreck->selected = true;
+
+    aim_at(32, 30, 0.6f);
+    ASSERT_EQ(main_pointed_thing.type, PTT_VOXEL);
+    V3i dest = main_pointed_thing.voxel.adjacent;
+    testing::internal::CaptureStdout();
+    click();
+    captured();
+    for (Entity* e : {a, b, c}) {
+        ASSERT_EQ(e->task.type, ETT_TRAVEL) << "uid " << e->uid;
+        EXPECT_EQ(e->task.travel.group_size, 4);
+        EXPECT_TRUE(v3i_eq(&e->task.travel.target.p, &dest));
+    }
+    EXPECT_EQ(wreck->task.type, ETT_NONE);
+    EXPECT_EQ(voices(), 1);
+
+    // Only the wreck selected: nothing moves, but it still answers as any selected unit does.
+    a->selected = b->selected = c->selected = false;
+    reset_sounds();
+    aim_at(32, 30, 0.6f);
+    testing::internal::CaptureStdout();
+    click();
+    EXPECT_NE(captured(), "");
+    EXPECT_EQ(voices(), 1);
+    EXPECT_EQ(wreck->task.type, ETT_NONE);
+
+    // An attack with both parties selected: every unit that can fire takes it.
+    Entity* victim = add_unit(32, 30, 2, 1);
+    occupancy_invalidate(&main_gameenv);
+    a->selected = b->selected = c->selected = true;
+    wreck->selected = false;
+    main_key_states[SDLK_LCTRL] = true;
+    aim_at_unit(victim);
+    ASSERT_EQ(main_pointed_thing.type, PTT_ENTITY);
+    ASSERT_TRUE(main_select_is_attack);
+    click();
+    for (Entity* e : {a, b, c}) {
+        ASSERT_EQ(e->task.type, ETT_ATTACK) << "uid " << e->uid;
+        EXPECT_EQ(e->task.attack.target.uid, (int)victim->uid);
+    }
+}
+
 TEST_F(SelectionTest, GroundClickWithoutAFreeCellInFrontIsIgnored)
 {
     Entity* a = add_unit(30, 22, 2);

@@ -43,6 +43,11 @@ void mysrand(unsigned int seed)
     next = seed;
 }
 
+unsigned int myrand_state()
+{
+    return next;
+}
+
 int myrand_range(int min, int max)
 {
     if (min > max)

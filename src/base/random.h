@@ -8,6 +8,8 @@
 int myrand();
 // Sets the generator state.
 void mysrand(unsigned int seed);
+// The generator state: mysrand(myrand_state()) changes nothing.
+unsigned int myrand_state();
 // A value in min..max inclusive; min <= max and max - min <= 32767, else the program stops.
 int myrand_range(int min, int max);
 

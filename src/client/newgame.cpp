@@ -18,8 +18,6 @@
 #include "shell.h"
 #include "voxel.h"
 
-int next_entity_uid = 1;
-
 namespace {
 
 constexpr int WORLD_W = 64;

@@ -3,10 +3,7 @@
 // Also the game's unit and building kinds.
 #pragma once
 
-struct Entity;
-
-// The running uid counter: the next entity created takes this uid. Never reset during a run.
-extern int next_entity_uid;
+#include "game.h"  // Entity, next_entity_uid
 
 // Builds a complete game into the empty main_gameenv and main_voxel_mesh.
 void create_game();

@@ -6,6 +6,7 @@
 #include "camera.h"
 #include "entitytask.h"
 #include "game.h"
+#include "orders.h"
 #include "shell.h"
 #include "sound.h"
 
@@ -25,6 +26,39 @@ bool some_selected_can_attack()
     return false;
 }
 
+// The parties of the selected entities that `want` passes, in the order their first such
+// entity comes in the list; *count of them (at most 2).
+template <typename Want>
+int selected_parties(int parties[2], Want want)
+{
+    int count = 0;
+    for (Entity* e = main_gameenv.entities.lh_first; e; e = e->entries.le_next) {
+        if (!e->selected || !want(e) || (e->party != 0 && e->party != 1))
+            continue;
+        if (count == 0 || (count == 1 && parties[0] != e->party))
+            parties[count++] = e->party;
+    }
+    return count;
+}
+
+// One record per party of the selection, since a record commands one party; the sandbox's
+// player may have both selected. Every entity's task depends on its own record alone, so the
+// tasks are those one pass over the selection would give.
+template <typename Want>
+void submit_for_selection(Order* order, Want want)
+{
+    int parties[2];
+    int n = selected_parties(parties, want);
+    for (int i = 0; i < n; i++) {
+        order->party = parties[i];
+        order->uid_count = 0;
+        for (Entity* e = main_gameenv.entities.lh_first; e; e = e->entries.le_next)
+            if (e->selected && e->party == parties[i] && want(e))
+                order_add_uid(order, e->uid);
+        submit_order(order);
+    }
+}
+
 void order_travel()
 {
     int n = count_selected_entities();
@@ -36,29 +70,29 @@ void order_travel()
         return;
     V3i dest = main_pointed_thing.voxel.adjacent;
     std::printf("Go to (%i,%i,%i)\n", (int)dest.x, (int)dest.y, (int)dest.z);
-    Target target;
-    target.type = TARGET_COORDS;
-    target.p = dest;
-    bool ordered = false;
+    static Order order;
+    order_init(&order, ORDER_TRAVEL, 0);
+    order.cell = dest;
     // The group size counts every selected entity, buildings included.
+    order.group_size = n;
+    auto is_unit = [](const Entity* e) { return e->type == ET_UNIT; };
+    submit_for_selection(&order, is_unit);
+    // A selected wreck (nobody's, its tasks locked) takes no order but still answers, as any
+    // selected unit does.
     for (Entity* e = main_gameenv.entities.lh_first; e; e = e->entries.le_next) {
-        if (e->selected && e->type == ET_UNIT) {
-            entity_start_travel(e, &target, n);
-            ordered = true;
+        if (e->selected && is_unit(e)) {
+            sound_play_collection("ok", 1.0f);
+            return;
         }
     }
-    if (ordered)
-        sound_play_collection("ok", 1.0f);
 }
 
 void order_attack(Entity* victim)
 {
-    Target target;
-    target.type = TARGET_ENTITY;
-    target.uid = (int)victim->uid;
-    for (Entity* e = main_gameenv.entities.lh_first; e; e = e->entries.le_next)
-        if (e->selected && e->can_attack)
-            entity_start_attack(e, &target);
+    static Order order;
+    order_init(&order, ORDER_ATTACK, 0);
+    order.target_uid = victim->uid;
+    submit_for_selection(&order, [](const Entity* e) { return e->can_attack; });
     sound_play_collection("ok", 1.0f);
 }
 

@@ -9,6 +9,8 @@
 #include "random.h"
 #include "sound.h"
 
+int next_entity_uid = 1;
+
 namespace {
 
 // Turning rates are in full turns per second and multiplied by this double; headings are

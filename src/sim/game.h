@@ -117,6 +117,11 @@ struct GameEnv {
                                  // shooter's, since gameenv_init; counted, never read by the update
 };
 
+// The running uid counter: the next entity created takes this uid. Never reset during a run.
+// Only the new-game set-up creates entities; it lives here so that what reads the world's
+// state (its hash) sees it too.
+extern int next_entity_uid;
+
 // Sets every field default and an empty task; the entity is not linked into any list.
 void entity_init(Entity* e);
 // Places the entity at cell p (p0 = p1 = p); a building's pf is the centre of its footprint.
