@@ -1,6 +1,7 @@
 // The program: start-up, the frame loop and the orderly shut-down.
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 #include <SDL/SDL.h>
@@ -19,6 +20,7 @@
 #include "shell.h"
 #include "sound.h"
 #include "textures.h"
+#include "versus.h"
 #include "window.h"
 
 namespace {
@@ -111,7 +113,12 @@ void run_play_frame(float dtime)
     if (main_key_states[SDLK_F1])
         dtime *= 10;
     update_pointing();
+    // After the end of a game against the computer the world stands still under the result.
+    if (versus_ended())
+        return;
+    versus_before_step(dtime);
     gameenv_run(&main_gameenv, dtime);
+    versus_after_step(dtime);
 }
 
 // The frame loop's own state: the tick count at the start of the last frame and the
@@ -146,8 +153,11 @@ void run_frame()
 
 }  // namespace
 
-int SDL_main(int, char**)
+int SDL_main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; i++)
+        if (std::strcmp(argv[i], "--opponent") == 0)
+            versus_set_enabled(true);
     if (start_up() != 0)
         return error_exit();
     platform_run_frames(run_frame, shut_down);

@@ -6,6 +6,7 @@
 #include "check.h"
 #include "newgame.h"
 #include "platform.h"
+#include "versus.h"
 
 SDL_Surface* main_screen = nullptr;
 bool main_run = true;
@@ -136,6 +137,7 @@ void cb_mainmenu_play(int)
     // The new game opens paused, under the pause menu with its controls text.
     set_program_state(PS_PAUSEMENU);
     create_game();
+    versus_start();
 }
 
 void cb_mainmenu_quit(int)
@@ -154,6 +156,7 @@ void cb_pausemenu_quit(int)
 {
     CHECK(main_state == PS_PAUSEMENU);
     set_program_state(PS_MAINMENU);
+    versus_stop();
     delete_game();
 }
 
