@@ -14,6 +14,7 @@ trap 'kill_game; rm -rf "$work"' EXIT
 
 game_pid=""
 window=""
+game_args=()  # arguments start_game passes to the game; none by default
 
 fail() {
     echo "FAIL: $*" >&2
@@ -37,7 +38,7 @@ start_game() {
     # sanitizer runtime of an instrumented build; that order is intended here.
     local asan_options=${ASAN_OPTIONS:-}
     [ -n "${LD_PRELOAD:-}" ] && asan_options="${asan_options:+$asan_options:}verify_asan_link_order=0"
-    (cd "$dir" && ASAN_OPTIONS=$asan_options exec "$game") >"$work/stdout" 2>"$work/stderr" &
+    (cd "$dir" && ASAN_OPTIONS=$asan_options exec "$game" "${game_args[@]}") >"$work/stdout" 2>"$work/stderr" &
     game_pid=$!
 }
 
