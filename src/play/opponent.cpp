@@ -12,7 +12,7 @@ constexpr int ROUTE_BUDGET = 6000;            // cells a route search may expand
                                               // level, so an unreachable target is known as such
 constexpr float CONTACT_MARGIN = 2.5f;        // cells beyond firing range that count as contact
 constexpr float OVERKILL = 1.3f;              // damage assigned per target, times its need
-constexpr float RETREAT_RATIO = 0.0f;         // pull back when our strength is below this share
+constexpr float RETREAT_RATIO = 0.5f;         // pull back when our strength is below this share
 constexpr int MAX_SEEN = ORDER_MAX_UIDS;      // entities of each side considered per look
 constexpr float GATHER_RADIUS = 4;            // an army wider than this meets before it attacks
 constexpr double GATHER_SECONDS = 12;         // longest a meeting may take (stuck units do not
@@ -327,11 +327,25 @@ void focus_fire(Opponent* o, GameEnv* env)
             if (in_range(u, &look.enemies[order_of[k]]))
                 u->target = order_of[k];
     }
+    // The sturdy turret units go first and draw the fire; the missile units close in only on
+    // enemies a turret unit of ours is already at (or at once when none is left).
+    int turret_units = 0;
+    for (int i = 0; i < look.own_count; i++)
+        turret_units += move_kind(look.own[i].e) == 0 && look.own[i].volley > 0;
+    auto covered = [](const Seen* en) {
+        for (int i = 0; i < look.own_count; i++) {
+            const Entity* e = look.own[i].e;
+            if (move_kind(e) == 0 && distance(e, en->e) <= e->shoot_range + 1)
+                return true;
+        }
+        return false;
+    };
     // The rest close in; one already closing in on an engaged target keeps it.
     for (int i = 0; i < look.own_count; i++) {
         Seen* u = &look.own[i];
         if (u->target >= 0 || u->volley <= 0)
             continue;
+        bool wait_for_cover = turret_units > 0 && move_kind(u->e) == 1;
         u32 current = attack_target_of(u->e);
         float best_d = 0;
         for (int k = 0; k < n; k++) {
@@ -340,6 +354,8 @@ void focus_fire(Opponent* o, GameEnv* env)
                 u->target = order_of[k];
                 break;
             }
+            if (wait_for_cover && !covered(en))
+                continue;
             // Units before buildings: a building stays where it is.
             float d = distance(u->e, en->e) + (en->e->type == ET_BUILDING ? 6 : 0);
             if ((u->target < 0 || d < best_d) && reaches(o, env, u->e, en->e) == 1) {
@@ -466,7 +482,7 @@ void advance(Opponent* o, GameEnv* env)
         if (kind == 1 && front_seconds > 0) {
             float d = distance(u->e, look.enemies[objective[kind]].e) - u->e->shoot_range;
             float s = d > 0 ? d / u->e->speed : 0;
-            if (s + 1 < front_seconds && attack_target_of(u->e) == 0)
+            if (s < front_seconds + 1 && attack_target_of(u->e) == 0)
                 continue;
         }
         u->target = objective[kind];
