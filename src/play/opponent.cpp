@@ -13,6 +13,8 @@ constexpr int ROUTE_BUDGET = 6000;            // cells a route search may expand
 constexpr float CONTACT_MARGIN = 2.5f;        // cells beyond firing range that count as contact
 constexpr float OVERKILL = 1.3f;              // damage assigned per target, times its need
 constexpr float RETREAT_RATIO = 0.5f;         // pull back when our strength is below this share
+constexpr double RESTLESS_SECONDS = 40;       // this long without a hit, the enemy is not coming:
+                                              // attack even when weaker rather than wait
 constexpr int MAX_SEEN = ORDER_MAX_UIDS;      // entities of each side considered per look
 constexpr float GATHER_RADIUS = 4;            // an army wider than this meets before it attacks
 constexpr double GATHER_SECONDS = 12;         // longest a meeting may take (stuck units do not
@@ -127,13 +129,13 @@ OpponentReach* reach_slot(Opponent* o, u32 uid)
         OpponentReach* r = &o->reach[i];
         if (r->uid == uid)
             return r;
-        if (!oldest || r->asked_at < oldest->asked_at)
+        if (!oldest || r->asked_at[0] + r->asked_at[1] < oldest->asked_at[0] + oldest->asked_at[1])
             oldest = r;
     }
     OpponentReach* r = o->reach_count < OPPONENT_REACH_SLOTS ? &o->reach[o->reach_count++] : oldest;
     r->uid = uid;
     r->reach[0] = r->reach[1] = -1;
-    r->asked_at = o->game_time;
+    r->asked_at[0] = r->asked_at[1] = o->game_time;
     return r;
 }
 
@@ -146,7 +148,7 @@ int reaches(Opponent* o, GameEnv* env, const Entity* unit, const Entity* target)
         return 1;
     OpponentReach* r = reach_slot(o, target->uid);
     int kind = move_kind(unit);
-    if (r->reach[kind] >= 0 && o->game_time - r->asked_at < REACH_REFRESH_SECONDS)
+    if (r->reach[kind] >= 0 && o->game_time - r->asked_at[kind] < REACH_REFRESH_SECONDS)
         return r->reach[kind];
     if (o->route_checks_left <= 0)
         return r->reach[kind];
@@ -157,8 +159,7 @@ int reaches(Opponent* o, GameEnv* env, const Entity* unit, const Entity* target)
     int res = pathfind_astar(&path, &from, &to, env, unit->base_graphflags, ROUTE_BUDGET, nullptr, 0,
                              (float)unit->shoot_range);
     path_free(&path);
-    if (r->reach[0] < 0 && r->reach[1] < 0)
-        r->asked_at = o->game_time;
+    r->asked_at[kind] = o->game_time;
     r->reach[kind] = res == 1 ? 1 : 0;
     return r->reach[kind];
 }
@@ -364,7 +365,6 @@ void focus_fire(Opponent* o, GameEnv* env)
             }
         }
     }
-    emit_attacks(o);
 }
 
 // Spread out with no fight near: the army meets at the unit nearest its middle. True while it
@@ -421,8 +421,8 @@ bool gather(Opponent* o)
     return true;
 }
 
-// No fight yet: every kind of unit heads for the nearest enemy it can reach, the fast ones held
-// back until the slow ones are near enough to arrive with them.
+// Units with nothing to do yet: each kind heads for the nearest enemy it can reach, the fast
+// ones held back until the slow ones are near enough to arrive just before them.
 void advance(Opponent* o, GameEnv* env)
 {
     int objective[2] = {-1, -1};
@@ -477,7 +477,7 @@ void advance(Opponent* o, GameEnv* env)
     for (int i = 0; i < look.own_count; i++) {
         Seen* u = &look.own[i];
         int kind = move_kind(u->e);
-        if (objective[kind] < 0 || u->volley <= 0)
+        if (objective[kind] < 0 || u->volley <= 0 || u->target >= 0)
             continue;
         if (kind == 1 && front_seconds > 0) {
             float d = distance(u->e, look.enemies[objective[kind]].e) - u->e->shoot_range;
@@ -487,19 +487,24 @@ void advance(Opponent* o, GameEnv* env)
         }
         u->target = objective[kind];
     }
-    emit_attacks(o);
 }
 
 void think(Opponent* o, GameEnv* env)
 {
     o->order_count = 0;
     o->route_checks_left = OPPONENT_ROUTE_CHECKS;
+    if (env->party_hits != o->hits_seen) {
+        o->hits_seen = env->party_hits;
+        o->last_hit_time = o->game_time;
+    }
     collect(o, env);
     if (look.own_count == 0 || look.enemy_count == 0)
         return;
     if (!find_contact()) {
-        if (!gather(o))
+        if (!gather(o)) {
             advance(o, env);
+            emit_attacks(o);
+        }
         return;
     }
     o->gather_started = -1;
@@ -514,13 +519,18 @@ void think(Opponent* o, GameEnv* env)
             enemy_dps += look.enemies[t].dps;
             enemy_cost += look.enemies[t].cost;
         }
-    if (strength(own_dps, own_cost) < RETREAT_RATIO * strength(enemy_dps, enemy_cost)) {
+    bool restless = o->game_time - o->last_hit_time > RESTLESS_SECONDS;
+    if (!restless && strength(own_dps, own_cost) < RETREAT_RATIO * strength(enemy_dps, enemy_cost)) {
         if (Entity* b = fallback_building()) {
             fall_back(o, b);
             return;
         }
     }
     focus_fire(o, env);
+    // Units the fight at hand has no use for (its enemies are out of their reach) head for the
+    // nearest enemy they can reach.
+    advance(o, env);
+    emit_attacks(o);
 }
 
 }  // namespace

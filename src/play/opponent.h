@@ -19,7 +19,7 @@ constexpr int OPPONENT_REACH_SLOTS = ORDER_MAX_UIDS;  // route facts kept, one p
 struct OpponentReach {
     u32 uid;          // the enemy entity; 0 for a free slot
     signed char reach[2];// per movement kind (0 walking, 1 floating too): -1 unknown, 0 no, 1 yes
-    double asked_at;  // game time of the older answer
+    double asked_at[2];  // per movement kind: game time of the answer
 };
 
 struct Opponent {
@@ -29,6 +29,8 @@ struct Opponent {
     int route_checks_left;     // route searches left in the current look
     double gather_started;     // game time the army began to gather; -1 while not gathering
     bool gathered;             // the army has met since its last fight: it advances now
+    u64 hits_seen;             // GameEnv::party_hits at its last look
+    double last_hit_time;      // game time a party last hit the other, as far as it has seen
     int reach_count;           // used entries of reach
     OpponentReach reach[OPPONENT_REACH_SLOTS];
     int order_count;           // orders of the last look, in orders
