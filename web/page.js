@@ -23,7 +23,8 @@
     // A still frame's terrain comes back from a copy of the last frame's (false: drawn in full
     // every frame, as the drawing layer's test compares); frames that started from the copy.
     keepBackdrop: true,
-    backdropFrames: 0
+    backdropFrames: 0,
+    opponent: false      // the game is played against the computer (?opponent=1)
   };
 
   var el = function (id) { return document.getElementById(id); };
@@ -159,7 +160,14 @@
       el('hint').hidden = hint;
   }
 
+  // The mode comes from the address, so a link can start either; the game reads it as the
+  // desktop game reads its command line.
+  page.opponent = new URLSearchParams(window.location.search).get('opponent') === '1';
+  el(page.opponent ? 'mode-opponent' : 'mode-both').setAttribute('aria-current', 'page');
+  el('mode-note').hidden = !page.opponent;
+
   window.Module = {
+    arguments: page.opponent ? ['--opponent'] : [],
     canvas: canvas,
     canvasSize: wantedCanvasSize(),
     toggleFullscreen: toggleFullscreen,

@@ -65,7 +65,7 @@ export QUORVALE_BROWSER_OUT=$out QUORVALE_SOURCE=$quorvale_root
 status=0
 (cd tests/browser && node --test --test-concurrency=1 --test-timeout=180000 --test-reporter=tap \
     menu.test.mjs play.test.mjs first_view.test.mjs sound.test.mjs failures.test.mjs \
-    robustness.test.mjs page.test.mjs performance.test.mjs) 2>&1 | tee "$out/run.log" || status=$?
+    robustness.test.mjs page.test.mjs performance.test.mjs opponent.test.mjs) 2>&1 | tee "$out/run.log" || status=$?
 
 count() { sed -n "s/^# $1 \([0-9]*\)$/\1/p" "$out/run.log" | tail -n 1; }
 passed=$(count pass) failed=$(count fail) skipped=$(count skipped)
