@@ -3,7 +3,7 @@
 //
 //   fuzz_seeds fuzz/corpus     (from the repository root)
 //
-// writes fuzz/corpus/png, fuzz/corpus/bmp and fuzz/corpus/wav. The output is deterministic,
+// writes fuzz/corpus/png, fuzz/corpus/bmp, fuzz/corpus/wav and fuzz/corpus/replay. The output is deterministic,
 // so running it again changes nothing unless this file changed.
 #include <csetjmp>
 #include <cstdint>
@@ -14,6 +14,14 @@
 
 #include <png.h>
 #include <sys/stat.h>
+#include <zlib.h>
+
+#include "gamerecord.h"
+#include "newgame.h"
+#include "random.h"
+#include "shell.h"
+#include "sound.h"
+#include "worldhash.h"
 
 namespace {
 
@@ -373,6 +381,109 @@ void wav_seeds()
 
 }  // namespace
 
+// ---- Replays ----
+
+Bytes read_back(const std::string& path)
+{
+    Bytes b;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return b;
+    int c;
+    while ((c = std::fgetc(f)) != EOF)
+        b.push_back((uint8_t)c);
+    std::fclose(f);
+    return b;
+}
+
+// The same file with its records uncompressed after a "QRAW" header, the form fuzz_replay
+// compresses itself.
+Bytes raw_form(const Bytes& file)
+{
+    Bytes raw(file.begin(), file.begin() + GAMERECORD_HEADER_SIZE);
+    std::memcpy(raw.data(), "QRAW", 4);
+    z_stream z = {};
+    inflateInit(&z);
+    z.next_in = (Bytef*)file.data() + GAMERECORD_HEADER_SIZE;
+    z.avail_in = (uInt)(file.size() - GAMERECORD_HEADER_SIZE);
+    uint8_t out[4096];
+    int r;
+    do {
+        z.next_out = out;
+        z.avail_out = sizeof out;
+        r = inflate(&z, Z_NO_FLUSH);
+        raw.insert(raw.end(), out, out + (sizeof out - z.avail_out));
+    } while (r == Z_OK && z.avail_out == 0);
+    inflateEnd(&z);
+    return raw;
+}
+
+// A battle as the game records it: the map of `second`, both parties ordered about every
+// half second, steps of 3 to 40 ms. `finished` false leaves it as a crash would, after its
+// last flush.
+void record_seed(const std::string& name, int second, int frames, bool finished)
+{
+    main_init_globals();
+    mysrand((unsigned)second);
+    if (!create_world_at(second)) {
+        failures++;
+        return;
+    }
+    std::string path = out_dir + "/replay/" + name;
+    GameRecorder rec;
+    char err[300];
+    if (!recorder_open(&rec, path.c_str(), &main_game_start, &main_gameenv, err, sizeof err)) {
+        std::fprintf(stderr, "%s\n", err);
+        failures++;
+        return;
+    }
+    static Order order;
+    for (int f = 0; f < frames; f++) {
+        if (f % 30 == 3) {
+            int party = (f / 30) % 2;
+            order_init(&order, (f / 60) % 3 == 2 ? ORDER_ATTACK : ORDER_TRAVEL, party);
+            for (Entity* e = main_gameenv.entities.lh_first; e; e = e->entries.le_next) {
+                if (e->party == party && (order.kind == ORDER_TRAVEL ? e->type == ET_UNIT : e->can_attack))
+                    order_add_uid(&order, e->uid);
+                if (e->party == 1 - party)
+                    order.target_uid = e->uid;
+            }
+            order.group_size = order.uid_count;
+            order.cell = V3i{(f * 7) % 64, (f * 13) % 64, 8};
+            if (order_valid(&main_gameenv, &order, nullptr, 0)) {
+                recorder_order(&rec, &order);
+                order_apply(&main_gameenv, &order);
+            }
+        }
+        if (f % 41 == 0)
+            myrand();  // a unit's answer to a click
+        float dtime = (3 + (f / 25) % 38) / 1000.0f;
+        recorder_before_step(&rec);
+        gameenv_run(&main_gameenv, dtime);
+        recorder_after_step(&rec, dtime, &main_gameenv);
+        if (f % 50 == 49)
+            recorder_flush(&rec);
+    }
+    if (finished) {
+        if (!recorder_close(&rec, &main_gameenv))
+            failures++;
+    } else {
+        recorder_abandon(&rec);
+    }
+    main_free_globals();
+    save("replay", "raw-" + name, raw_form(read_back(path)));
+}
+
+void replay_seeds()
+{
+    // Shots and answers draw from the generator only when their collections hold a sound.
+    for (const char* c : GAMERECORD_SOUND_COLLECTIONS)
+        sound_add_silent(c);
+    record_seed("battle-1.qrep", 1, 900, true);
+    record_seed("battle-7-cut.qrep", 7, 420, false);
+    record_seed("start-only.qrep", 3, 0, true);
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -380,10 +491,11 @@ int main(int argc, char** argv)
         return 2;
     }
     out_dir = argv[1];
-    for (const char* kind : {"", "/png", "/bmp", "/wav"})
+    for (const char* kind : {"", "/png", "/bmp", "/wav", "/replay"})
         mkdir((out_dir + kind).c_str(), 0755);
     png_seeds();
     bmp_seeds();
     wav_seeds();
+    replay_seeds();
     return failures ? 1 : 0;
 }

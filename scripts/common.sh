@@ -21,7 +21,7 @@ install_packages() {
 
 build_packages=(g++ cmake make pkg-config libsdl1.2-compat-dev libpng-dev libgl-dev libglu1-mesa-dev
                 libgl1-mesa-dri)
-test_packages=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps faketime imagemagick
+test_packages=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps faketime imagemagick python3
                libx11-dev libxfixes-dev)
 # The install test checks the desktop menu entry and the software-centre description.
 test_packages+=(desktop-file-utils appstream)

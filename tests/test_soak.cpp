@@ -6,6 +6,10 @@
 // cell another holds, no NaN in positions or headings, and no more projectiles in flight than the
 // shooters can have fired.
 //
+// Every game is recorded as the game does with --record, and the recording checked afterwards
+// as --check-replay does: every hash must match. The soak prints the recording's cost per frame
+// against the world update's and the size of the files.
+//
 // QUORVALE_SOAK_SECONDS sets the game time of each game (180 s when unset); scripts/test gives
 // the sanitizer build a shorter run. The soak prints the frames played and its slowest frames
 // with what they were doing, which tells whether route planning makes the game hitch.
@@ -18,10 +22,15 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "battle_fixture.h"
 #include "camera.h"
+#include "checkreplay.h"
+#include "recording.h"
+#include "worldhash.h"
 #include "selection.h"
 #include "shell.h"
 #include "thread_clock.h"
@@ -342,6 +351,8 @@ struct SoakTotals {
     long destroyed = 0;
     double micros = 0;
     double wall_micros = 0;
+    double recording_micros = 0;  // processor time of the recording's calls
+    long replay_bytes = 0;        // the recordings' sizes together
     std::vector<FrameCost> slowest;  // the five slowest frames, slowest first
     FrameCost slowest_without_plans;
     FrameCost slowest_with_one_plan;
@@ -366,9 +377,28 @@ void note_cost(SoakTotals* totals, const FrameCost& c)
 }
 
 // Plays one game of `frames` frames; a broken rule is reported and ends the game.
+// What the new-game set-up notes of a game, for the battle the soak plays on the map of `seed`.
+void note_battle_start(int seed, u32 first_uid)
+{
+    GameStart* st = &main_game_start;
+    *st = GameStart{};
+    st->second = seed;
+    st->generator = (u32)seed;
+    st->uid_counter = first_uid;
+    st->terrain = terrain_hash(&main_gameenv.voxeldata);
+    st->map_w = (u16)main_gameenv.voxeldata.area.w;
+    st->map_h = (u16)main_gameenv.voxeldata.area.h;
+    st->map_d = (u16)main_gameenv.voxeldata.area.d;
+    st->controllers[0] = st->controllers[1] = CONTROLLER_LOCAL;
+    st->sounds = 0x3f;
+}
+
 void play_game(int seed, int frames, SoakTotals* totals)
 {
+    u32 first_uid = (u32)next_entity_uid;
     GameEnv* env = battle::make_battle(seed);
+    note_battle_start(seed, first_uid);
+    recording_game_created();
     std::memset(main_key_states, 0, sizeof main_key_states);
     main_select_is_attack = false;
     main_rdown_pan_active = false;
@@ -405,11 +435,17 @@ void play_game(int seed, int frames, SoakTotals* totals)
             cost.route_plans += plans;
             before.push_back({e, e->p1, e->party, plans});
         }
+        double rec_start = thread_cpu_seconds();
+        recording_before_update();
         auto start = std::chrono::steady_clock::now();
         double cpu_start = thread_cpu_seconds();
         gameenv_run(env, FRAME_DTIME);
         cost.micros = (thread_cpu_seconds() - cpu_start) * 1e6;
         auto end = std::chrono::steady_clock::now();
+        double rec_after = thread_cpu_seconds();
+        recording_after_update(FRAME_DTIME);
+        recording_frame((u32)(frame * 1000.0 * FRAME_DTIME));
+        totals->recording_micros += (cpu_start - rec_start + thread_cpu_seconds() - rec_after) * 1e6;
         cost.wall_micros = std::chrono::duration<double, std::micro>(end - start).count();
         played++;
 
@@ -469,7 +505,18 @@ void play_game(int seed, int frames, SoakTotals* totals)
     totals->shots += shots;
     totals->steps += steps;
     totals->destroyed += destroyed;
+    recording_game_over();
     gameenv_free(env);
+
+    // The game again from its file, every hash checked, as --check-replay does.
+    std::string path = recording_path();
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr) << path;
+    std::fseek(f, 0, SEEK_END);
+    totals->replay_bytes += std::ftell(f);
+    std::fclose(f);
+    EXPECT_EQ(check_replay(path.c_str()), 0) << "game " << seed << " played again differs";
+    std::remove(path.c_str());
 }
 
 TEST(Soak, RandomOrdersKeepTheWorldSaneOverTwentyGames)
@@ -478,6 +525,9 @@ TEST(Soak, RandomOrdersKeepTheWorldSaneOverTwentyGames)
     ASSERT_GT(seconds, 0) << "QUORVALE_SOAK_SECONDS must be a positive number of seconds";
     int frames = (int)std::lround(seconds / FRAME_DTIME);
     give_game_sounds();
+    char dir[] = "/tmp/quorvale_soak_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    ASSERT_TRUE(recording_set_folder(dir));
     SoakTotals totals;
     for (int game = 1; game <= GAMES && !::testing::Test::HasFailure(); game++)
         play_game(game, frames, &totals);
@@ -489,6 +539,11 @@ TEST(Soak, RandomOrdersKeepTheWorldSaneOverTwentyGames)
                 "%.1f us a frame), %.1f s of wall-clock time (mean %.1f us)\n",
                 totals.frames, GAMES, totals.micros / 1e6, totals.micros / n, totals.wall_micros / 1e6,
                 totals.wall_micros / n);
+    std::printf("soak: recording took %.2f us a frame, %.1f %% of the world update's time; the %d "
+                "recordings of %.0f s each took %ld bytes (%.0f bytes a game minute)\n",
+                totals.recording_micros / n, 100 * totals.recording_micros / std::max(1.0, totals.micros),
+                GAMES, seconds, totals.replay_bytes, totals.replay_bytes / (GAMES * seconds / 60));
+    rmdir(dir);
     for (const FrameCost& c : totals.slowest)
         print_cost("slow frame", c);
     print_cost("slowest frame without route plans", totals.slowest_without_plans);

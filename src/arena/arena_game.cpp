@@ -5,7 +5,7 @@
 #include <new>
 
 #include "charge.h"
-#include "genmap.h"
+#include "gamerecord.h"
 #include "newgame.h"
 #include "opponent.h"
 #include "random.h"
@@ -16,15 +16,15 @@ namespace {
 constexpr const char* kNames[] = {"idle", "charge", "opponent"};
 
 // A party's controller with its state; the big records are made once per run.
-struct Controller {
+struct Side {
     ControllerKind kind;
     Charge charge;
     Opponent opponent;
 };
-Controller* controllers[2];
+Side* sides[2];
 
 // Orders for this step from the party's controller; *orders points at them.
-int controller_step(Controller* c, GameEnv* env, float dtime, const Order** orders)
+int controller_step(Side* c, GameEnv* env, float dtime, const Order** orders)
 {
     switch (c->kind) {
     case CONTROLLER_CHARGE:
@@ -38,21 +38,20 @@ int controller_step(Controller* c, GameEnv* env, float dtime, const Order** orde
     }
 }
 
-// The world of a new game started in `second`: its map and both armies, drawn from the
-// generator seeded with the same second.
+// The world of a new game started in `second`, as the game builds it when started then: its
+// map and both armies, drawn from the generator seeded with the same second. How it began is
+// in main_game_start, both parties commanded by the computer.
 bool build_world(int second)
 {
-    GameEnv* env = &main_gameenv;
-    gameenv_init(env);
-    Area a = {0, 0, 0, 64, 64, 16};
-    if (voxeldata_allocate(&env->voxeldata, &a) != 0) {
-        std::fprintf(stderr, "quorvale-arena: out of memory for the world\n");
-        return false;
-    }
-    genmap(&env->voxeldata, second);
+    gameenv_init(&main_gameenv);
     mysrand((unsigned)second);
     next_entity_uid = 1;
-    add_some_units();
+    if (!create_world_at(second)) {
+        std::fprintf(stderr, "quorvale-arena: out of memory for the world\n");
+        gameenv_free(&main_gameenv);
+        return false;
+    }
+    main_game_start.controllers[0] = main_game_start.controllers[1] = CONTROLLER_COMPUTER;
     return true;
 }
 
@@ -76,13 +75,13 @@ const char* controller_name(ControllerKind kind)
 bool arena_play(ArenaGame* game)
 {
     for (int p = 0; p < 2; p++) {
-        if (!controllers[p])
-            controllers[p] = new (std::nothrow) Controller;
-        if (!controllers[p]) {
+        if (!sides[p])
+            sides[p] = new (std::nothrow) Side;
+        if (!sides[p]) {
             std::fprintf(stderr, "quorvale-arena: out of memory for a controller\n");
             return false;
         }
-        Controller* c = controllers[p];
+        Side* c = sides[p];
         c->kind = game->controller[p];
         charge_init(&c->charge, p);
         opponent_init(&c->opponent, p);
@@ -93,6 +92,15 @@ bool arena_play(ArenaGame* game)
     GameEnv* env = &main_gameenv;
     match_start(&game->match, env);
     game->capped = false;
+    GameRecorder recorder;
+    if (game->record_path) {
+        char err[300];
+        if (!recorder_open(&recorder, game->record_path, &main_game_start, env, err, sizeof err)) {
+            std::fprintf(stderr, "quorvale-arena: %s\n", err);
+            gameenv_free(env);
+            return false;
+        }
+    }
     while (game->match.outcome == MATCH_ON) {
         if (game->match.game_time >= ARENA_CAP_SECONDS) {
             game->capped = true;
@@ -100,14 +108,27 @@ bool arena_play(ArenaGame* game)
         }
         for (int p = 0; p < 2; p++) {
             const Order* orders = nullptr;
-            int n = controller_step(controllers[p], env, ARENA_STEP_SECONDS, &orders);
-            for (int i = 0; i < n; i++)
+            int n = controller_step(sides[p], env, ARENA_STEP_SECONDS, &orders);
+            for (int i = 0; i < n; i++) {
+                // Checked as the game checks every order it records.
+                if (!order_valid(env, &orders[i], nullptr, 0))
+                    continue;
+                if (game->record_path)
+                    recorder_order(&recorder, &orders[i]);
                 order_apply(env, &orders[i]);
+            }
             game->orders[p] += n;
         }
+        if (game->record_path)
+            recorder_before_step(&recorder);
         gameenv_run(env, ARENA_STEP_SECONDS);
+        if (game->record_path)
+            recorder_after_step(&recorder, ARENA_STEP_SECONDS, env);
         match_update(&game->match, env, ARENA_STEP_SECONDS);
     }
+    bool saved = !game->record_path || recorder_close(&recorder, env);
+    if (!saved)
+        std::fprintf(stderr, "quorvale-arena: cannot write %s\n", game->record_path);
     gameenv_free(env);
-    return true;
+    return saved;
 }

@@ -20,12 +20,14 @@ struct ArenaGame {
     MatchState match;            // the end as the rule saw it
     bool capped;                 // stopped at ARENA_CAP_SECONDS (a draw)
     int orders[2];               // order records each party's controller gave
+    const char* record_path;     // where to save the game as a replay; null for nowhere
 };
 
 // The controller of this name ("idle", "charge", "opponent"); false when there is none.
 bool controller_from_name(const char* name, ControllerKind* kind);
 const char* controller_name(ControllerKind kind);
 
-// Builds the world of game->second into the game's world record, plays it to its end and
-// releases it. False, with a message, when the world cannot be built.
+// Builds the world of game->second into the game's world record, plays it to its end (saving
+// it as a replay at record_path when given) and releases it. False, with a message on standard
+// error, when the world cannot be built or the replay cannot be written.
 bool arena_play(ArenaGame* game);

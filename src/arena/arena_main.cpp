@@ -2,16 +2,18 @@
 // the machine allows, and counts them from the first controller's side. Each world (a calendar
 // second) is played twice, the parties swapped, so neither side keeps the better start.
 //
-//   quorvale-arena A B SECOND...
-//   quorvale-arena A B --worlds FIRST COUNT
+//   quorvale-arena A B SECOND... [--record DIR]
+//   quorvale-arena A B --worlds FIRST COUNT [--record DIR]
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "arena_game.h"
@@ -21,10 +23,11 @@ namespace {
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: quorvale-arena A B SECOND...\n"
-                 "       quorvale-arena A B --worlds FIRST COUNT\n"
+                 "usage: quorvale-arena A B SECOND... [--record DIR]\n"
+                 "       quorvale-arena A B --worlds FIRST COUNT [--record DIR]\n"
                  "A and B are controllers: opponent, idle or charge. Each world (a calendar\n"
-                 "second) is played twice, the parties swapped; results count from A's side.\n");
+                 "second) is played twice, the parties swapped; results count from A's side.\n"
+                 "--record DIR saves every game in DIR as a replay the game can watch.\n");
     return 2;
 }
 
@@ -45,10 +48,19 @@ struct Tally {
 };
 
 // Plays one game and prints its line; false when the world could not be built.
-bool play_one(int second, ControllerKind a, ControllerKind b, int a_party, Tally* tally)
+bool play_one(int second, ControllerKind a, ControllerKind b, int a_party, const char* record_dir,
+              Tally* tally)
 {
     ArenaGame game;
     game.second = second;
+    std::string path;
+    if (record_dir) {
+        char name[160];
+        std::snprintf(name, sizeof name, "/arena-%d-%s-party%d-vs-%s.qrep", second, controller_name(a),
+                      a_party, controller_name(b));
+        path = std::string(record_dir) + name;
+    }
+    game.record_path = record_dir ? path.c_str() : nullptr;
     game.controller[a_party] = a;
     game.controller[1 - a_party] = b;
     // The world asks for a sound at every shot, and without a sound bank each ask prints a
@@ -67,10 +79,8 @@ bool play_one(int second, ControllerKind a, ControllerKind b, int a_party, Tally
         close(null_fd);
     if (saved_stderr >= 0)
         close(saved_stderr);
-    if (!played) {
-        std::fprintf(stderr, "quorvale-arena: world %d could not be built (out of memory)\n", second);
+    if (!played)
         return false;
-    }
     const MatchState* m = &game.match;
     const char* result = "draw";
     if (m->outcome == MATCH_WON && m->winner == a_party) {
@@ -107,6 +117,17 @@ int main(int argc, char** argv)
                      controller_from_name(argv[1], &a) ? argv[2] : argv[1]);
         return usage();
     }
+    // --record DIR may come last.
+    const char* record_dir = nullptr;
+    if (argc >= 6 && std::strcmp(argv[argc - 2], "--record") == 0) {
+        record_dir = argv[argc - 1];
+        argc -= 2;
+        struct stat st;
+        if (stat(record_dir, &st) != 0 || !S_ISDIR(st.st_mode)) {
+            std::fprintf(stderr, "quorvale-arena: --record needs an existing folder, not \"%s\"\n", record_dir);
+            return usage();
+        }
+    }
     std::vector<int> seconds;
     int i = 3;
     if (std::strcmp(argv[i], "--worlds") == 0) {
@@ -131,7 +152,7 @@ int main(int argc, char** argv)
     Tally tally = {0, 0, 0, 0};
     for (int second : seconds)
         for (int a_party = 0; a_party < 2; a_party++)
-            if (!play_one(second, a, b, a_party, &tally))
+            if (!play_one(second, a, b, a_party, record_dir, &tally))
                 return 1;
     int games = tally.wins + tally.draws + tally.losses;
     char mean[16];

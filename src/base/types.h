@@ -11,6 +11,7 @@ typedef std::uint16_t u16;
 typedef std::uint32_t u32;
 typedef std::int32_t s32;
 typedef std::uint64_t u64;
+typedef std::int64_t s64;
 
 // An integer point or offset in voxel coordinates.
 struct V3i {

@@ -1,13 +1,14 @@
 // The program: start-up, the frame loop and the orderly shut-down.
 #include <climits>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
+#include <string>
 
 #include <SDL/SDL.h>
 #include <GL/gl.h>
 
 #include "camera.h"
+#include "checkreplay.h"
 #include "datadir.h"
 #include "frametime.h"
 #include "game.h"
@@ -16,11 +17,13 @@
 #include "keep_libraries.h"
 #include "platform.h"
 #include "random.h"
+#include "recording.h"
 #include "selection.h"
 #include "shell.h"
 #include "sound.h"
 #include "textures.h"
 #include "versus.h"
+#include "watch.h"
 #include "window.h"
 
 namespace {
@@ -64,6 +67,8 @@ void keep_libraries_mapped_for_leak_report()
 // Everything the program started, in reverse order; safe after a failed or skipped start.
 void shut_down()
 {
+    // A game ended by closing the window or by an interrupt is a complete replay too.
+    recording_game_over();
     keep_libraries_mapped_for_leak_report();
     SDL_Quit();
     sound_deinit();
@@ -110,14 +115,23 @@ void run_play_frame(float dtime)
     main_friendly_party = get_selected_party();
     move_viewpoint(dtime);
     sound_set_listener_position(&main_cam_pos);
-    if (main_key_states[SDLK_F1])
-        dtime *= 10;
+    bool fast = main_key_states[SDLK_F1];
     update_pointing();
+    if (watch_active()) {
+        watch_frame(dtime, fast);
+        return;
+    }
     // After the end of a game against the computer the world stands still under the result.
     if (versus_ended())
         return;
+    if (fast)
+        dtime *= 10;
+    // The computer's orders go through submit_order, so a recorded game holds them as it
+    // holds the player's clicks.
     versus_before_step(dtime);
+    recording_before_update();
     gameenv_run(&main_gameenv, dtime);
+    recording_after_update(dtime);
     versus_after_step(dtime);
 }
 
@@ -144,6 +158,7 @@ void run_frame()
 
     if (main_state == PS_INGAME)
         run_play_frame(dtime);
+    recording_frame(ticks);
 
     if (main_screen)
         draw_screen();
@@ -151,15 +166,87 @@ void run_frame()
     last_ticks = ticks;
 }
 
+// What the command line asks for; every field empty for the game as it always was.
+struct Options {
+    const char* record_dir = nullptr;
+    const char* replay_file = nullptr;
+    const char* check_file = nullptr;
+    bool opponent = false;  // play against the computer
+    bool help = false;
+};
+
+const char* const usage =
+    "Usage: quorvale [--opponent] [--record DIR | --replay FILE | --check-replay FILE]\n"
+    "  --opponent           play against the computer: you command party 0, it party 1\n"
+    "  --record DIR         write every game into DIR as quorvale-YYYYMMDD-HHMMSS.qrep\n"
+    "  --replay FILE        watch a recorded game\n"
+    "  --check-replay FILE  play a recorded game without a window and check it; exit status\n"
+    "                       0 same game, 1 diverged, 2 unreadable\n";
+
+// False, with a message, for an argument the game does not know or one without its value.
+bool parse_options(int argc, char** argv, Options* o)
+{
+    int modes = 0;
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        const char** slot = nullptr;
+        if (a == "--record")
+            slot = &o->record_dir;
+        else if (a == "--replay")
+            slot = &o->replay_file;
+        else if (a == "--check-replay")
+            slot = &o->check_file;
+        else if (a == "--opponent") {
+            o->opponent = true;
+            continue;
+        } else if (a == "--help" || a == "-h") {
+            o->help = true;
+            continue;
+        } else {
+            std::fprintf(stderr, "Unknown argument: %s\n%s", argv[i], usage);
+            return false;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "%s needs a value\n%s", argv[i], usage);
+            return false;
+        }
+        *slot = argv[++i];
+        modes++;
+    }
+    if (modes > 1) {
+        std::fprintf(stderr, "Only one of --record, --replay and --check-replay at a time\n%s", usage);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int SDL_main(int argc, char** argv)
 {
-    for (int i = 1; i < argc; i++)
-        if (std::strcmp(argv[i], "--opponent") == 0)
-            versus_set_enabled(true);
+    Options options;
+    if (!parse_options(argc, argv, &options))
+        return 2;
+    if (options.help) {
+        std::printf("%s", usage);
+        return 0;
+    }
+    if (options.check_file)
+        return check_replay(options.check_file);
+    // Games that could not be kept must not be played in the belief that they are.
+    if (options.record_dir && !recording_set_folder(options.record_dir))
+        return 2;
+    if (options.opponent && (options.replay_file || options.check_file)) {
+        std::fprintf(stderr, "--opponent plays a new game; a replay holds the computer's orders\n%s", usage);
+        return 2;
+    }
+    versus_set_enabled(options.opponent);
     if (start_up() != 0)
         return error_exit();
+    if (options.replay_file && !watch_start(options.replay_file)) {
+        shut_down();
+        return 2;
+    }
     platform_run_frames(run_frame, shut_down);
     return 0;
 }

@@ -15,6 +15,8 @@
 #include "models.h"
 #include "pathfind.h"
 #include "random.h"
+#include "sound.h"
+#include "worldhash.h"
 #include "shell.h"
 #include "voxel.h"
 
@@ -210,7 +212,51 @@ void add_some_units()
     add_building_bunch(36, 36, 2, 1);
 }
 
+GameStart main_game_start = {};
+
+namespace {
+
+// Notes what the world of a new game came from, right before its armies are placed.
+void note_start(s64 second)
+{
+    const VoxelData* vd = &main_gameenv.voxeldata;
+    GameStart* st = &main_game_start;
+    *st = GameStart{};
+    st->second = second;
+    st->generator = myrand_state();
+    st->uid_counter = (u32)next_entity_uid;
+    st->terrain = terrain_hash(vd);
+    st->map_w = (u16)vd->area.w;
+    st->map_h = (u16)vd->area.h;
+    st->map_d = (u16)vd->area.d;
+    st->mode = 0;
+    st->controllers[0] = st->controllers[1] = CONTROLLER_LOCAL;
+    // A shot or an answer draws from the generator only when its collection has a sound.
+    for (int i = 0; i < 6; i++)
+        if (sound_collection_size(GAMERECORD_SOUND_COLLECTIONS[i]) > 0)
+            st->sounds |= (u8)(1 << i);
+}
+
+}  // namespace
+
+bool create_world_at(s64 second)
+{
+    Area area;
+    area_set_xyzwhd(&area, 0, 0, 0, WORLD_W, WORLD_H, WORLD_D);
+    if (voxeldata_allocate(&main_gameenv.voxeldata, &area) != 0)
+        return false;
+    genmap(&main_gameenv.voxeldata, (int)second);
+    note_start(second);
+    add_some_units();
+    return true;
+}
+
 void create_game()
+{
+    create_game_at((s64)std::time(nullptr));
+}
+
+void create_game_at(s64 second)
 {
     // Nothing pointed at or dragged can survive from a previous game.
     pointedthing_init(&main_pointed_thing);
@@ -225,7 +271,7 @@ void create_game()
 
     std::printf("Generating map...\n");
     u32 start = SDL_GetTicks();
-    genmap(&main_gameenv.voxeldata, (int)std::time(nullptr));
+    genmap(&main_gameenv.voxeldata, (int)second);
     std::printf("Done in %i ms.\n", (int)(SDL_GetTicks() - start));
 
     std::printf("Generating mesh...\n");
@@ -234,6 +280,7 @@ void create_game()
     main_voxel_mesh.texture_handle = main_voxel_texture;
     std::printf("Done in %i ms.\n", (int)(SDL_GetTicks() - start));
 
+    note_start(second);
     add_some_units();
 
     // Looking at the middle of the map from the south, about 50 degrees down.

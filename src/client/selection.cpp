@@ -10,6 +10,7 @@
 #include "shell.h"
 #include "sound.h"
 #include "versus.h"
+#include "watch.h"
 
 namespace {
 
@@ -171,7 +172,7 @@ void update_pointing()
     if (main_pointed_thing.type == PTT_ENTITY) {
         const Entity* pointed = main_pointed_thing.entity.entity;
         // Ctrl forces an attack on a friendly entity.
-        main_select_is_attack = some_selected_can_attack() &&
+        main_select_is_attack = !watch_active() && some_selected_can_attack() &&
                                 (pointed->party != main_friendly_party || main_key_states[SDLK_LCTRL]);
     }
 }
@@ -196,14 +197,16 @@ void play_left_click()
 {
     switch (main_pointed_thing.type) {
     case PTT_VOXEL:
-        order_travel();
+        // A replay's units take no orders from the viewer.
+        if (!watch_active())
+            order_travel();
         return;
     case PTT_ENTITY: {
         // The pointing is from the previous frame; the world update may have removed the entity since.
         Entity* pointed = pointedthing_entity(&main_pointed_thing);
         if (!pointed)
             return;
-        if (main_select_is_attack)
+        if (main_select_is_attack && !watch_active())
             order_attack(pointed);
         else
             select_pointed(pointed);

@@ -6,7 +6,9 @@
 #include "check.h"
 #include "newgame.h"
 #include "platform.h"
+#include "recording.h"
 #include "versus.h"
+#include "watch.h"
 
 SDL_Surface* main_screen = nullptr;
 bool main_run = true;
@@ -137,7 +139,9 @@ void cb_mainmenu_play(int)
     // The new game opens paused, under the pause menu with its controls text.
     set_program_state(PS_PAUSEMENU);
     create_game();
+    // The computer's party is noted before the record's header is written.
     versus_start();
+    recording_game_created();
 }
 
 void cb_mainmenu_quit(int)
@@ -157,6 +161,8 @@ void cb_pausemenu_quit(int)
     CHECK(main_state == PS_PAUSEMENU);
     set_program_state(PS_MAINMENU);
     versus_stop();
+    recording_game_over();
+    watch_stop();
     delete_game();
 }
 

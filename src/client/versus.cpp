@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <new>
 
+#include "gamerecord.h"
 #include "gui.h"
+#include "newgame.h"
 #include "opponent.h"
 #include "orders.h"
 #include "shell.h"
@@ -41,6 +43,8 @@ void versus_start()
     opponent_init(opponent, VERSUS_COMPUTER_PARTY);
     match_start(&match, &main_gameenv);
     running = true;
+    // A recording of this game says who gave party 1's orders; watching it needs only them.
+    main_game_start.controllers[VERSUS_COMPUTER_PARTY] = CONTROLLER_COMPUTER;
 }
 
 void versus_before_step(float dtime)

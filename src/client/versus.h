@@ -12,7 +12,8 @@ constexpr int VERSUS_COMPUTER_PARTY = 1;  // green
 void versus_set_enabled(bool on);
 // True when this run plays against the computer.
 bool versus_enabled();
-// A new game has just been built into main_gameenv: the opponent and the end rule start.
+// A new game has just been built into main_gameenv: the opponent and the end rule start, and
+// the game's start notes the computer as party 1's controller (call before recording starts).
 void versus_start();
 // Before the world's step of dtime seconds: the computer's orders, through submit_order.
 void versus_before_step(float dtime);

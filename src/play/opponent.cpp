@@ -13,8 +13,6 @@ constexpr int ROUTE_BUDGET = 6000;            // cells a route search may expand
 constexpr float CONTACT_MARGIN = 2.5f;        // cells beyond firing range that count as contact
 constexpr float OVERKILL = 1.3f;              // damage assigned per target, times its need
 constexpr float RETREAT_RATIO = 0.5f;         // pull back when our strength is below this share
-constexpr double RESTLESS_SECONDS = 40;       // this long without a hit, the enemy is not coming:
-                                              // attack even when weaker rather than wait
 constexpr int MAX_SEEN = ORDER_MAX_UIDS;      // entities of each side considered per look
 constexpr float GATHER_RADIUS = 4;            // an army wider than this meets before it attacks
 constexpr double GATHER_SECONDS = 12;         // longest a meeting may take (stuck units do not
@@ -493,10 +491,6 @@ void think(Opponent* o, GameEnv* env)
 {
     o->order_count = 0;
     o->route_checks_left = OPPONENT_ROUTE_CHECKS;
-    if (env->party_hits != o->hits_seen) {
-        o->hits_seen = env->party_hits;
-        o->last_hit_time = o->game_time;
-    }
     collect(o, env);
     if (look.own_count == 0 || look.enemy_count == 0)
         return;
@@ -519,8 +513,7 @@ void think(Opponent* o, GameEnv* env)
             enemy_dps += look.enemies[t].dps;
             enemy_cost += look.enemies[t].cost;
         }
-    bool restless = o->game_time - o->last_hit_time > RESTLESS_SECONDS;
-    if (!restless && strength(own_dps, own_cost) < RETREAT_RATIO * strength(enemy_dps, enemy_cost)) {
+    if (strength(own_dps, own_cost) < RETREAT_RATIO * strength(enemy_dps, enemy_cost)) {
         if (Entity* b = fallback_building()) {
             fall_back(o, b);
             return;

@@ -29,8 +29,6 @@ struct Opponent {
     int route_checks_left;     // route searches left in the current look
     double gather_started;     // game time the army began to gather; -1 while not gathering
     bool gathered;             // the army has met since its last fight: it advances now
-    u64 hits_seen;             // GameEnv::party_hits at its last look
-    double last_hit_time;      // game time a party last hit the other, as far as it has seen
     int reach_count;           // used entries of reach
     OpponentReach reach[OPPONENT_REACH_SLOTS];
     int order_count;           // orders of the last look, in orders

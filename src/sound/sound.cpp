@@ -251,6 +251,28 @@ int get_collection(const char* name)
     return num_collections++;
 }
 
+int sound_add_silent(const char* collection_name)
+{
+    if (find_sound("silent") == -1) {
+        s16* buf = (s16*)std::calloc(4, sizeof(s16));
+        if (!buf)
+            return -1;
+        if (sound_bank_append("silent", buf, 2) < 0) {
+            std::free(buf);
+            return -1;
+        }
+    }
+    return sound_collection_add(collection_name, "silent");
+}
+
+int sound_collection_size(const char* name)
+{
+    for (int i = 0; i < num_collections; i++)
+        if (std::strcmp(collections[i].name, name) == 0)
+            return collections[i].num_sounds;
+    return 0;
+}
+
 int sound_collection_add(const char* collection_name, const char* name)
 {
     int ci = get_collection(collection_name);

@@ -40,6 +40,11 @@ int find_sound(const char* name);
 // The index of the collection named `name`, created empty when missing; -1 when it is missing
 // and all 20 collections exist.
 int get_collection(const char* name);
+// The number of sounds the collection `name` holds; 0 when there is no such collection.
+int sound_collection_size(const char* name);
+// Adds a silent sound to the collection (created if needed), for a game played unheard that
+// must still draw for its sounds as a heard one does. 0, or -1 as sound_collection_add.
+int sound_add_silent(const char* collection_name);
 // Adds the bank's sound `name` to the collection (created if needed); -1 without a message if
 // the collection cannot be had, the sound is unknown or the collection already holds 10.
 int sound_collection_add(const char* collection_name, const char* name);

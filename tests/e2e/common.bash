@@ -31,7 +31,9 @@ kill_game() {
     game_pid=""
 }
 
-# start_game [dir]: runs the game from dir (default the source root), output into $work.
+# start_game [dir]: runs the game from dir (default the source root), output into $work,
+# with the arguments in game_args.
+game_args=()
 start_game() {
     local dir=${1:-$source_root}
     # A library preloaded by the caller (libfaketime freezes the clock) comes before the
