@@ -14,7 +14,6 @@ trap 'kill_game; rm -rf "$work"' EXIT
 
 game_pid=""
 window=""
-game_args=()  # arguments start_game passes to the game; none by default
 
 fail() {
     echo "FAIL: $*" >&2
