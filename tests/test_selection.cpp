@@ -10,6 +10,7 @@
 #include "input.h"
 #include "play_world.h"
 #include "sound_internal.h"
+#include "versus.h"
 
 namespace {
 
@@ -303,6 +304,58 @@ TEST_F(SelectionTest, ClickOnAnEnemyOrdersAnAttackAndCtrlForcesOneOnAFriend)
     send_key(SDLK_LCTRL, false);
     EXPECT_EQ(attacker1->task.attack.target.uid, (int)friend_unit->uid);
     EXPECT_FALSE(friend_unit->selected);
+}
+
+// Against the computer the player commands party 0 alone: a click on a computer unit never
+// selects it, with or without Shift, though with units selected it orders their attack; Ctrl+A
+// takes the player's units even while a wreck (nobody's) is selected.
+TEST_F(SelectionTest, AgainstTheComputerOnlyThePlayersOwnEntitiesAreSelected)
+{
+    struct ModeOff {
+        ~ModeOff() { versus_set_enabled(false); }
+    } mode_off;
+    versus_set_enabled(true);
+    Entity* own = add_unit(30, 22, 2, VERSUS_PLAYER_PARTY);
+    Entity* computer = add_unit(34, 27, 2, VERSUS_COMPUTER_PARTY);
+    Entity* computer2 = add_unit(35, 27, 2, VERSUS_COMPUTER_PARTY);
+
+    aim_at_unit(computer);
+    ASSERT_EQ(main_pointed_thing.type, PTT_ENTITY);
+    click();
+    EXPECT_FALSE(computer->selected);
+    EXPECT_EQ(count_selected_entities(), 0);
+    EXPECT_EQ(voices(), 0) << "nobody answers a refused click";
+
+    aim_at_unit(own);
+    click();
+    EXPECT_TRUE(own->selected);
+    send_key(SDLK_LSHIFT, true);
+    aim_at_unit(computer);
+    EXPECT_TRUE(main_select_is_attack);
+    click();
+    send_key(SDLK_LSHIFT, false);
+    EXPECT_FALSE(computer->selected);
+    ASSERT_EQ(own->task.type, ETT_ATTACK);
+    EXPECT_EQ(own->task.attack.target.uid, (int)computer->uid);
+
+    // A selected unit destroyed becomes nobody's wreck; Ctrl+A still means the player's units.
+    own->party = -1;
+    Entity* own2 = add_unit(31, 22, 2, VERSUS_PLAYER_PARTY);
+    send_key(SDLK_LCTRL, true);
+    tap_key(SDLK_a);
+    send_key(SDLK_LCTRL, false);
+    EXPECT_TRUE(own2->selected);
+    EXPECT_FALSE(computer2->selected);
+}
+
+// The sandbox keeps its rule: any party's unit can be selected.
+TEST_F(SelectionTest, WithoutTheComputerAnyPartysUnitIsSelected)
+{
+    versus_set_enabled(false);
+    Entity* other = add_unit(34, 27, 2, 1);
+    aim_at_unit(other);
+    click();
+    EXPECT_TRUE(other->selected);
 }
 
 TEST_F(SelectionTest, ClickOnAnEntityTheWorldHasRemovedDoesNothing)

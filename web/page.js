@@ -31,7 +31,8 @@
     graphics: 'ok',
     graphicsRestores: 0,
     savedReplay: null,   // the file name of the last replay downloaded
-    replayStatus: null   // 0 when the last replay opened, 2 when it could not be
+    replayStatus: null,  // 0 when the last replay opened, 2 when it could not be
+    opponent: false      // the game is played against the computer (?opponent=1)
   };
 
   var el = function (id) { return document.getElementById(id); };
@@ -206,10 +207,16 @@
       el('hint').hidden = hint;
   }
 
+  // The mode comes from the address, so a link can start either; the game reads it as the
+  // desktop game reads its command line.
+  page.opponent = new URLSearchParams(window.location.search).get('opponent') === '1';
+  el(page.opponent ? 'mode-opponent' : 'mode-both').setAttribute('aria-current', 'page');
+  el('mode-note').hidden = !page.opponent;
+
   // Every game is recorded into the page's memory, so that "Save replay" can download it.
   var replayDir = '/replays';
   window.Module = {
-    arguments: ['--record', replayDir],
+    arguments: ['--record', replayDir].concat(page.opponent ? ['--opponent'] : []),
     preRun: [function () { Module.FS.mkdir(replayDir); }],
     canvas: canvas,
     canvasSize: wantedCanvasSize(),

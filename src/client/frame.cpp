@@ -7,6 +7,7 @@
 #include "glmisc.h"
 #include "gui.h"
 #include "render.h"
+#include "versus.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ void draw_gui()
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
 
     gui_draw(main_guielems, main_guielemc, w / 2, h / 2);
+    versus_draw_end(w, h);
 
     if (!main_mouse_grabbed)
         draw_pointer(h);

@@ -7,6 +7,7 @@
 #include "platform.h"
 #include "selection.h"
 #include "shell.h"
+#include "versus.h"
 #include "window.h"
 
 namespace {
@@ -36,6 +37,13 @@ void on_key_down(const SDL_KeyboardEvent* key)
     // The window switch works everywhere, before the menus take Return.
     if (sym == SDLK_F11 || (sym == SDLK_RETURN && (key->keysym.mod & KMOD_ALT))) {
         platform_toggle_fullscreen();
+        return;
+    }
+    // At the end of a game against the computer, Return or Escape leaves it for the main menu.
+    if (main_state == PS_INGAME && versus_ended() && (sym == SDLK_RETURN || sym == SDLK_ESCAPE)) {
+        versus_stop();
+        set_program_state(PS_MAINMENU);
+        delete_game();
         return;
     }
     // Ctrl chords are play commands; the menus never see them.
@@ -99,7 +107,8 @@ void on_mouse_button_down(const SDL_MouseButtonEvent* button)
                         button->x, main_screen->h - 1 - button->y, b);
         return;
     }
-    if (b == SDL_BUTTON_LEFT)
+    // A finished game takes no more orders.
+    if (b == SDL_BUTTON_LEFT && !versus_ended())
         play_left_click();
     else if (b == SDL_BUTTON_RIGHT)
         camera_rbutton_press();

@@ -23,6 +23,7 @@
 #include "shell.h"
 #include "sound.h"
 #include "textures.h"
+#include "versus.h"
 #include "watch.h"
 #include "window.h"
 
@@ -121,11 +122,18 @@ void run_play_frame(float dtime)
         watch_frame(dtime, fast);
         return;
     }
+    // After the end of a game against the computer the world stands still under the result.
+    if (versus_ended())
+        return;
     if (fast)
         dtime *= 10;
+    // The computer's orders go through submit_order, so a recorded game holds them as it
+    // holds the player's clicks.
+    versus_before_step(dtime);
     recording_before_update();
     gameenv_run(&main_gameenv, dtime);
     recording_after_update(dtime);
+    versus_after_step(dtime);
 }
 
 // The frame loop's own state: the tick count at the start of the last frame, the frame-rate
@@ -167,11 +175,13 @@ struct Options {
     const char* record_dir = nullptr;
     const char* replay_file = nullptr;
     const char* check_file = nullptr;
+    bool opponent = false;  // play against the computer
     bool help = false;
 };
 
 const char* const usage =
-    "Usage: quorvale [--record DIR | --replay FILE | --check-replay FILE]\n"
+    "Usage: quorvale [--opponent] [--record DIR | --replay FILE | --check-replay FILE]\n"
+    "  --opponent           play against the computer: you command party 0, it party 1\n"
     "  --record DIR         write every game into DIR as quorvale-YYYYMMDD-HHMMSS.qrep\n"
     "  --replay FILE        watch a recorded game\n"
     "  --check-replay FILE  play a recorded game without a window and check it; exit status\n"
@@ -190,7 +200,10 @@ bool parse_options(int argc, char** argv, Options* o)
             slot = &o->replay_file;
         else if (a == "--check-replay")
             slot = &o->check_file;
-        else if (a == "--help" || a == "-h") {
+        else if (a == "--opponent") {
+            o->opponent = true;
+            continue;
+        } else if (a == "--help" || a == "-h") {
             o->help = true;
             continue;
         } else {
@@ -227,6 +240,11 @@ int SDL_main(int argc, char** argv)
     // Games that could not be kept must not be played in the belief that they are.
     if (options.record_dir && !recording_set_folder(options.record_dir))
         return 2;
+    if (options.opponent && (options.replay_file || options.check_file)) {
+        std::fprintf(stderr, "--opponent plays a new game; a replay holds the computer's orders\n%s", usage);
+        return 2;
+    }
+    versus_set_enabled(options.opponent);
     if (start_up() != 0)
         return error_exit();
     if (options.replay_file && !watch_start(options.replay_file)) {

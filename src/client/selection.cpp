@@ -9,6 +9,7 @@
 #include "orders.h"
 #include "shell.h"
 #include "sound.h"
+#include "versus.h"
 #include "watch.h"
 
 namespace {
@@ -99,6 +100,10 @@ void order_attack(Entity* victim)
 
 void select_pointed(Entity* pointed)
 {
+    // Against the computer the player commands their own party alone; a click on anything
+    // else leaves the selection as it was.
+    if (!versus_may_select(pointed->party))
+        return;
     if (!main_key_states[SDLK_LSHIFT])
         deselect_all();
     pointed->selected = true;
@@ -175,8 +180,8 @@ void update_pointing()
 void select_all_units()
 {
     int party = get_selected_party();
-    if (party == -1)
-        party = 0;
+    if (party == -1 || versus_enabled())
+        party = VERSUS_PLAYER_PARTY;
     bool marked = false;
     for (Entity* e = main_gameenv.entities.lh_first; e; e = e->entries.le_next) {
         if (e->type == ET_UNIT && e->party == party) {

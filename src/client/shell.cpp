@@ -7,6 +7,7 @@
 #include "newgame.h"
 #include "platform.h"
 #include "recording.h"
+#include "versus.h"
 #include "watch.h"
 
 SDL_Surface* main_screen = nullptr;
@@ -138,6 +139,8 @@ void cb_mainmenu_play(int)
     // The new game opens paused, under the pause menu with its controls text.
     set_program_state(PS_PAUSEMENU);
     create_game();
+    // The computer's party is noted before the record's header is written.
+    versus_start();
     recording_game_created();
 }
 
@@ -157,6 +160,7 @@ void cb_pausemenu_quit(int)
 {
     CHECK(main_state == PS_PAUSEMENU);
     set_program_state(PS_MAINMENU);
+    versus_stop();
     recording_game_over();
     watch_stop();
     delete_game();

@@ -121,6 +121,7 @@ void entity_fire(Entity* e, V3f* tpf, GameEnv* env)
     pr->dest = *tpf;
     scale_to_view_f(&pr->dest);
     pr->target_uid = e->shoot_target.type == TARGET_ENTITY ? e->shoot_target.uid : -1;
+    pr->party = e->party;
     list_insert_head(&env->projectiles, pr);
 }
 
@@ -161,6 +162,9 @@ void projectile_hit(Projectile* pr, V3f* hp, GameEnv* env)
         if (v3f_distance(&e->pf, hp) >= 0.5)
             continue;
         sound_play_collection_pos(pr->type == PT_MISSILE ? "explode_large" : "hit", 0.5, &e->pf);
+        // Counted before the damage, which may turn the entity into nobody's wreck.
+        if (e->party >= 0 && e->party != pr->party)
+            env->party_hits++;
         e->health = (double)e->health - (double)pr->power / (double)e->durability;
         if (e->health <= 0) {
             sound_play_collection_pos("explode", 0.5, &e->pf);
@@ -356,6 +360,7 @@ void gameenv_init(GameEnv* env)
     list_init(&env->projectiles);
     occupancy_init(&env->occupancy);
     env->scan_for_content = false;
+    env->party_hits = 0;
 }
 
 void gameenv_add_entity(GameEnv* env, Entity* e)

@@ -100,6 +100,7 @@ struct Projectile {
     V3f pos;         // current position, view space
     V3f dest;        // destination, view space
     int target_uid;  // uid of the entity shot at (missiles follow it); -1 for a cell
+    int party;       // the shooter's party; what it damages never depends on it
 };
 
 typedef ListHead<Projectile> ProjectileList;
@@ -112,6 +113,8 @@ struct GameEnv {
     Occupancy occupancy;         // which entity holds each cell, kept with the entity list
     bool scan_for_content;       // benchmarks and tests: content checks and the idle search for
                                  // enemies walk the list instead
+    u64 party_hits;              // projectile hits on an entity of a party other than the
+                                 // shooter's, since gameenv_init; counted, never read by the update
 };
 
 // The running uid counter: the next entity created takes this uid. Never reset during a run.

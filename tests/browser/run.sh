@@ -61,5 +61,5 @@ export QUORVALE_PAGE=$(realpath "$page") QUORVALE_NATIVE=$(realpath "$native")
 export QUORVALE_BROWSER_OUT=$out QUORVALE_SOURCE=$quorvale_root
 
 source "$here/lib/run_files.bash"
-run_test_files "$out" -- menu play first_view sound failures robustness page graphics replay performance
+run_test_files "$out" -- menu play first_view sound failures robustness page graphics replay opponent performance
 report_test_files browser "$out"

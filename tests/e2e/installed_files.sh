@@ -25,8 +25,14 @@ id=$(basename "$entry" .desktop)
 # Hints count too: one without a main category, say, lands in a catch-all corner of the menu.
 report=$(desktop-file-validate "$entry" 2>&1) && [ -z "$report" ] ||
     fail "the desktop entry is not clean: $report"
-exec_line=$(sed -n 's/^Exec=//p' "$entry")
+# The entry's own command (its actions have theirs, in groups of their own below it).
+exec_line=$(sed -n '/^\[Desktop Entry\]/,/^\[/ s/^Exec=//p' "$entry")
 [ -x "$prefix/bin/${exec_line%% *}" ] || fail "the entry starts '$exec_line', which is not installed"
+# A right click on the launcher offers the game against the computer.
+grep -qx 'Actions=opponent;' "$entry" || fail "the entry lists no opponent action"
+action=$(sed -n '/^\[Desktop Action opponent\]/,/^\[/p' "$entry")
+grep -qx 'Name=Play against the computer' <<<"$action" || fail "the opponent action is not named"
+grep -qx 'Exec=quorvale --opponent' <<<"$action" || fail "the opponent action does not start --opponent"
 icon_name=$(sed -n 's/^Icon=//p' "$entry")
 icons=("$prefix"/share/icons/hicolor/*/apps/"$icon_name".png)
 [ -f "${icons[0]}" ] || fail "no icon '$icon_name' in the hicolor theme"

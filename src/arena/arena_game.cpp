@@ -1,0 +1,134 @@
+#include "arena_game.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "charge.h"
+#include "gamerecord.h"
+#include "newgame.h"
+#include "opponent.h"
+#include "random.h"
+#include "shell.h"
+
+namespace {
+
+constexpr const char* kNames[] = {"idle", "charge", "opponent"};
+
+// A party's controller with its state; the big records are made once per run.
+struct Side {
+    ControllerKind kind;
+    Charge charge;
+    Opponent opponent;
+};
+Side* sides[2];
+
+// Orders for this step from the party's controller; *orders points at them.
+int controller_step(Side* c, GameEnv* env, float dtime, const Order** orders)
+{
+    switch (c->kind) {
+    case CONTROLLER_CHARGE:
+        *orders = c->charge.orders;
+        return charge_step(&c->charge, env, dtime);
+    case CONTROLLER_OPPONENT:
+        *orders = c->opponent.orders;
+        return opponent_step(&c->opponent, env, dtime);
+    default:
+        return 0;
+    }
+}
+
+// The world of a new game started in `second`, as the game builds it when started then: its
+// map and both armies, drawn from the generator seeded with the same second. How it began is
+// in main_game_start, both parties commanded by the computer.
+bool build_world(int second)
+{
+    gameenv_init(&main_gameenv);
+    mysrand((unsigned)second);
+    next_entity_uid = 1;
+    if (!create_world_at(second)) {
+        std::fprintf(stderr, "quorvale-arena: out of memory for the world\n");
+        gameenv_free(&main_gameenv);
+        return false;
+    }
+    main_game_start.controllers[0] = main_game_start.controllers[1] = CONTROLLER_COMPUTER;
+    return true;
+}
+
+}  // namespace
+
+bool controller_from_name(const char* name, ControllerKind* kind)
+{
+    for (int i = 0; i < 3; i++)
+        if (std::strcmp(name, kNames[i]) == 0) {
+            *kind = (ControllerKind)i;
+            return true;
+        }
+    return false;
+}
+
+const char* controller_name(ControllerKind kind)
+{
+    return kNames[kind];
+}
+
+bool arena_play(ArenaGame* game)
+{
+    for (int p = 0; p < 2; p++) {
+        if (!sides[p])
+            sides[p] = new (std::nothrow) Side;
+        if (!sides[p]) {
+            std::fprintf(stderr, "quorvale-arena: out of memory for a controller\n");
+            return false;
+        }
+        Side* c = sides[p];
+        c->kind = game->controller[p];
+        charge_init(&c->charge, p);
+        opponent_init(&c->opponent, p);
+        game->orders[p] = 0;
+    }
+    if (!build_world(game->second))
+        return false;
+    GameEnv* env = &main_gameenv;
+    match_start(&game->match, env);
+    game->capped = false;
+    GameRecorder recorder;
+    if (game->record_path) {
+        char err[300];
+        if (!recorder_open(&recorder, game->record_path, &main_game_start, env, err, sizeof err)) {
+            std::fprintf(stderr, "quorvale-arena: %s\n", err);
+            gameenv_free(env);
+            return false;
+        }
+    }
+    while (game->match.outcome == MATCH_ON) {
+        if (game->match.game_time >= ARENA_CAP_SECONDS) {
+            game->capped = true;
+            break;
+        }
+        for (int p = 0; p < 2; p++) {
+            const Order* orders = nullptr;
+            int n = controller_step(sides[p], env, ARENA_STEP_SECONDS, &orders);
+            for (int i = 0; i < n; i++) {
+                // Checked as the game checks every order it records.
+                if (!order_valid(env, &orders[i], nullptr, 0))
+                    continue;
+                if (game->record_path)
+                    recorder_order(&recorder, &orders[i]);
+                order_apply(env, &orders[i]);
+            }
+            game->orders[p] += n;
+        }
+        if (game->record_path)
+            recorder_before_step(&recorder);
+        gameenv_run(env, ARENA_STEP_SECONDS);
+        if (game->record_path)
+            recorder_after_step(&recorder, ARENA_STEP_SECONDS, env);
+        match_update(&game->match, env, ARENA_STEP_SECONDS);
+    }
+    bool saved = !game->record_path || recorder_close(&recorder, env);
+    if (!saved)
+        std::fprintf(stderr, "quorvale-arena: cannot write %s\n", game->record_path);
+    gameenv_free(env);
+    return saved;
+}

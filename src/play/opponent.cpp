@@ -1,0 +1,552 @@
+#include "opponent.h"
+
+#include <cstring>
+
+#include "entitytask.h"
+#include "pathfind.h"
+
+namespace {
+
+constexpr double REACH_REFRESH_SECONDS = 15;  // a route fact older than this is asked again
+constexpr int ROUTE_BUDGET = 6000;            // cells a route search may expand: a whole map
+                                              // level, so an unreachable target is known as such
+constexpr float CONTACT_MARGIN = 2.5f;        // cells beyond firing range that count as contact
+constexpr float OVERKILL = 1.3f;              // damage assigned per target, times its need
+constexpr float RETREAT_RATIO = 0.5f;         // pull back when our strength is below this share
+constexpr int MAX_SEEN = ORDER_MAX_UIDS;      // entities of each side considered per look
+constexpr float GATHER_RADIUS = 4;            // an army wider than this meets before it attacks
+constexpr double GATHER_SECONDS = 12;         // longest a meeting may take (stuck units do not
+                                              // hold the others back for ever)
+
+// One entity as a look sees it.
+struct Seen {
+    Entity* e;
+    float cost;    // hits of power 1 still needed to destroy it: health * durability
+    float dps;     // damage per second its weapon deals against durability 1
+    float volley;  // damage of one shot or pair of shots
+    float need;    // damage still to assign this look (targets)
+    int target;    // index into the enemy table this look gives it, -1 none (own units)
+    bool engaged;  // within firing range and the margin of the other side (enemies)
+};
+
+// The look's scratch, filled anew each time: no allocation while the game runs.
+struct Look {
+    Seen own[MAX_SEEN];
+    int own_count;
+    Seen enemies[MAX_SEEN];
+    int enemy_count;
+    Entity* own_buildings[MAX_SEEN];
+    int own_building_count;
+};
+Look look;
+
+bool can_shoot(const Entity* e)
+{
+    return e->can_attack;
+}
+
+float weapon_volley(const Entity* e)
+{
+    if (!can_shoot(e))
+        return 0;
+    return e->projectile_power * (e->double_weapon ? 2 : 1);
+}
+
+float weapon_dps(const Entity* e)
+{
+    return e->reload_time > 0 ? weapon_volley(e) / e->reload_time : 0;
+}
+
+Seen seen_of(Entity* e)
+{
+    Seen s;
+    s.e = e;
+    s.cost = e->health * e->durability;
+    s.dps = weapon_dps(e);
+    s.volley = weapon_volley(e);
+    s.need = 0;
+    s.target = -1;
+    s.engaged = false;
+    return s;
+}
+
+int move_kind(const Entity* e)
+{
+    return (e->base_graphflags & GF_ON_WATER) ? 1 : 0;
+}
+
+float distance(const Entity* a, const Entity* b)
+{
+    return v3i_distance(&a->p0, &b->p0);
+}
+
+// The entity uid this unit is attacking or approaching to attack; 0 for none.
+u32 attack_target_of(const Entity* e)
+{
+    const EntityTask* t = &e->task;
+    if (t->type == ETT_TRAVEL && e->task_queue_len > 0)
+        t = &e->task_queue[0];
+    if (t->type == ETT_ATTACK && t->attack.target.type == TARGET_ENTITY)
+        return (u32)t->attack.target.uid;
+    return 0;
+}
+
+// The destination cell of this unit's travel, when it travels to a cell.
+bool travel_cell_of(const Entity* e, V3i* cell)
+{
+    if (e->task.type != ETT_TRAVEL || e->task.travel.target.type != TARGET_COORDS)
+        return false;
+    *cell = e->task.travel.target.p;
+    return true;
+}
+
+void collect(Opponent* o, GameEnv* env)
+{
+    look.own_count = look.enemy_count = look.own_building_count = 0;
+    for (Entity* e = env->entities.lh_first; e; e = e->entries.le_next) {
+        if (e->party < 0)
+            continue;  // wrecks
+        if (e->party == o->party) {
+            if (e->type == ET_BUILDING) {
+                if (look.own_building_count < MAX_SEEN)
+                    look.own_buildings[look.own_building_count++] = e;
+            } else if (!e->task_locked && e->base_graphflags != 0 && look.own_count < MAX_SEEN) {
+                look.own[look.own_count++] = seen_of(e);
+            }
+        } else if (look.enemy_count < MAX_SEEN) {
+            look.enemies[look.enemy_count++] = seen_of(e);
+        }
+    }
+}
+
+// The route fact slot of an enemy entity, made (or the oldest one recycled) when missing.
+OpponentReach* reach_slot(Opponent* o, u32 uid)
+{
+    OpponentReach* oldest = nullptr;
+    for (int i = 0; i < o->reach_count; i++) {
+        OpponentReach* r = &o->reach[i];
+        if (r->uid == uid)
+            return r;
+        if (!oldest || r->asked_at[0] + r->asked_at[1] < oldest->asked_at[0] + oldest->asked_at[1])
+            oldest = r;
+    }
+    OpponentReach* r = o->reach_count < OPPONENT_REACH_SLOTS ? &o->reach[o->reach_count++] : oldest;
+    r->uid = uid;
+    r->reach[0] = r->reach[1] = -1;
+    r->asked_at[0] = r->asked_at[1] = o->game_time;
+    return r;
+}
+
+// Whether `unit` can get within firing range of `target`: 1 yes, 0 no, -1 not known yet (the
+// look has spent its route searches). Answers are kept per movement kind, since all units of a
+// kind start near each other and the terrain never changes.
+int reaches(Opponent* o, GameEnv* env, const Entity* unit, const Entity* target)
+{
+    if (distance(unit, target) <= unit->shoot_range)
+        return 1;
+    OpponentReach* r = reach_slot(o, target->uid);
+    int kind = move_kind(unit);
+    if (r->reach[kind] >= 0 && o->game_time - r->asked_at[kind] < REACH_REFRESH_SECONDS)
+        return r->reach[kind];
+    if (o->route_checks_left <= 0)
+        return r->reach[kind];
+    o->route_checks_left--;
+    Path path;
+    path_init(&path);
+    V3i from = unit->p0, to = target->p0;
+    int res = pathfind_astar(&path, &from, &to, env, unit->base_graphflags, ROUTE_BUDGET, nullptr, 0,
+                             (float)unit->shoot_range);
+    path_free(&path);
+    r->asked_at[kind] = o->game_time;
+    r->reach[kind] = res == 1 ? 1 : 0;
+    return r->reach[kind];
+}
+
+Order* new_order(Opponent* o, OrderKind kind)
+{
+    if (o->order_count >= OPPONENT_MAX_ORDERS)
+        return nullptr;
+    Order* order = &o->orders[o->order_count++];
+    order_init(order, kind, o->party);
+    return order;
+}
+
+// Gives every own unit whose look target differs from what it does an attack order, one order
+// per target, uids in list order.
+void emit_attacks(Opponent* o)
+{
+    for (int t = 0; t < look.enemy_count; t++) {
+        u32 target_uid = look.enemies[t].e->uid;
+        Order* order = nullptr;
+        for (int i = 0; i < look.own_count; i++) {
+            Seen* u = &look.own[i];
+            if (u->target != t || attack_target_of(u->e) == target_uid)
+                continue;
+            if (!order) {
+                order = new_order(o, ORDER_ATTACK);
+                if (!order)
+                    return;
+                order->target_uid = target_uid;
+            }
+            order_add_uid(order, u->e->uid);
+        }
+        if (order && order->uid_count == 0)
+            o->order_count--;
+    }
+}
+
+// Lanchester's square law: fire power times staying power.
+float strength(float dps, float cost)
+{
+    return dps * cost;
+}
+
+// Marks the enemies within reach of a fight and says whether there are any.
+bool find_contact()
+{
+    bool any = false;
+    for (int t = 0; t < look.enemy_count; t++) {
+        Seen* en = &look.enemies[t];
+        for (int i = 0; i < look.own_count && !en->engaged; i++)
+            if (distance(look.own[i].e, en->e) <= look.own[i].e->shoot_range + CONTACT_MARGIN)
+                en->engaged = true;
+        for (int i = 0; i < look.own_building_count && !en->engaged; i++) {
+            const Entity* b = look.own_buildings[i];
+            // An enemy at a building it can hit, or one that can hit the building.
+            float d = distance(b, en->e);
+            if (d <= b->shoot_range + CONTACT_MARGIN || (can_shoot(en->e) && d <= en->e->shoot_range + CONTACT_MARGIN))
+                en->engaged = true;
+        }
+        any = any || en->engaged;
+    }
+    return any;
+}
+
+// The own turret building farthest from the fight's enemies' mean cell, to fall back on; null
+// when there is none or the fight is already at it.
+Entity* fallback_building()
+{
+    float sx = 0, sy = 0;
+    int n = 0;
+    for (int t = 0; t < look.enemy_count; t++)
+        if (look.enemies[t].engaged) {
+            sx += look.enemies[t].e->p0.x;
+            sy += look.enemies[t].e->p0.y;
+            n++;
+        }
+    Entity* best = nullptr;
+    float best_d = 0;
+    for (int i = 0; i < look.own_building_count; i++) {
+        Entity* b = look.own_buildings[i];
+        if (!can_shoot(b))
+            continue;
+        float dx = b->p0.x - sx / n, dy = b->p0.y - sy / n;
+        float d = dx * dx + dy * dy;
+        if (!best || d > best_d) {
+            best = b;
+            best_d = d;
+        }
+    }
+    if (best && best_d < (best->shoot_range + CONTACT_MARGIN) * (best->shoot_range + CONTACT_MARGIN))
+        return nullptr;
+    return best;
+}
+
+// Sends every unit to the building's cell as one group, unless it is going there already.
+void fall_back(Opponent* o, Entity* building)
+{
+    Order* order = new_order(o, ORDER_TRAVEL);
+    if (!order)
+        return;
+    order->cell = building->p0;
+    order->group_size = look.own_count;
+    for (int i = 0; i < look.own_count; i++) {
+        V3i cell;
+        if (travel_cell_of(look.own[i].e, &cell) && v3i_eq(&cell, &building->p0))
+            continue;
+        order_add_uid(order, look.own[i].e->uid);
+    }
+    if (order->uid_count == 0)
+        o->order_count--;
+}
+
+// Fire is focused: an enemy in range of some of our units gets enough of them to destroy it,
+// the enemies worth most first (fire power taken out per hit spent); a unit with anything in
+// range shoots rather than walks, since a unit on the move does not fire. Units with nothing in
+// range close in on the nearest enemy of the fight they can reach.
+void focus_fire(Opponent* o, GameEnv* env)
+{
+    int order_of[MAX_SEEN];
+    float value[MAX_SEEN];
+    int n = 0;
+    for (int t = 0; t < look.enemy_count; t++) {
+        Seen* en = &look.enemies[t];
+        if (!en->engaged)
+            continue;
+        en->need = en->cost * OVERKILL;
+        value[t] = (en->dps + 0.02f) / (en->cost + 0.1f);
+        // Insertion by value, the list order breaking ties.
+        int k = n++;
+        while (k > 0 && value[order_of[k - 1]] < value[t]) {
+            order_of[k] = order_of[k - 1];
+            k--;
+        }
+        order_of[k] = t;
+    }
+    auto in_range = [](const Seen* u, const Seen* en) {
+        return distance(u->e, en->e) <= u->e->shoot_range;
+    };
+    // Units already firing at an engaged target in range stay on it while it needs them.
+    for (int i = 0; i < look.own_count; i++) {
+        Seen* u = &look.own[i];
+        u32 current = attack_target_of(u->e);
+        for (int t = 0; t < look.enemy_count && current; t++) {
+            Seen* en = &look.enemies[t];
+            if (en->e->uid == current && en->engaged && en->need > 0 && in_range(u, en)) {
+                u->target = t;
+                en->need -= u->volley;
+            }
+        }
+    }
+    // Then the free units in range, the most valuable targets first.
+    for (int k = 0; k < n; k++) {
+        Seen* en = &look.enemies[order_of[k]];
+        for (int i = 0; i < look.own_count && en->need > 0; i++) {
+            Seen* u = &look.own[i];
+            if (u->target >= 0 || u->volley <= 0 || !in_range(u, en))
+                continue;
+            u->target = order_of[k];
+            en->need -= u->volley;
+        }
+    }
+    // Free units with something in range take the best of it even beyond its need.
+    for (int i = 0; i < look.own_count; i++) {
+        Seen* u = &look.own[i];
+        for (int k = 0; k < n && u->target < 0 && u->volley > 0; k++)
+            if (in_range(u, &look.enemies[order_of[k]]))
+                u->target = order_of[k];
+    }
+    // The sturdy turret units go first and draw the fire; the missile units close in only on
+    // enemies a turret unit of ours is already at (or at once when none is left).
+    int turret_units = 0;
+    for (int i = 0; i < look.own_count; i++)
+        turret_units += move_kind(look.own[i].e) == 0 && look.own[i].volley > 0;
+    auto covered = [](const Seen* en) {
+        for (int i = 0; i < look.own_count; i++) {
+            const Entity* e = look.own[i].e;
+            if (move_kind(e) == 0 && distance(e, en->e) <= e->shoot_range + 1)
+                return true;
+        }
+        return false;
+    };
+    // The rest close in; one already closing in on an engaged target keeps it.
+    for (int i = 0; i < look.own_count; i++) {
+        Seen* u = &look.own[i];
+        if (u->target >= 0 || u->volley <= 0)
+            continue;
+        bool wait_for_cover = turret_units > 0 && move_kind(u->e) == 1;
+        u32 current = attack_target_of(u->e);
+        float best_d = 0;
+        for (int k = 0; k < n; k++) {
+            Seen* en = &look.enemies[order_of[k]];
+            if (en->e->uid == current) {
+                u->target = order_of[k];
+                break;
+            }
+            if (wait_for_cover && !covered(en))
+                continue;
+            // Units before buildings: a building stays where it is.
+            float d = distance(u->e, en->e) + (en->e->type == ET_BUILDING ? 6 : 0);
+            if ((u->target < 0 || d < best_d) && reaches(o, env, u->e, en->e) == 1) {
+                u->target = order_of[k];
+                best_d = d;
+            }
+        }
+    }
+}
+
+// Spread out with no fight near: the army meets at the unit nearest its middle. True while it
+// does.
+bool gather(Opponent* o)
+{
+    float sx = 0, sy = 0;
+    for (int i = 0; i < look.own_count; i++) {
+        sx += look.own[i].e->p0.x;
+        sy += look.own[i].e->p0.y;
+    }
+    sx /= look.own_count;
+    sy /= look.own_count;
+    const Entity* mid = nullptr;
+    float mid_d = 0;
+    for (int i = 0; i < look.own_count; i++) {
+        const Entity* e = look.own[i].e;
+        float d = (e->p0.x - sx) * (e->p0.x - sx) + (e->p0.y - sy) * (e->p0.y - sy);
+        if (!mid || d < mid_d) {
+            mid = e;
+            mid_d = d;
+        }
+    }
+    float spread = 0;
+    for (int i = 0; i < look.own_count; i++) {
+        float d = distance(look.own[i].e, mid);
+        spread = d > spread ? d : spread;
+    }
+    if (o->gathered)
+        return false;
+    if (o->gather_started < 0)
+        o->gather_started = o->game_time;
+    if (spread <= GATHER_RADIUS || o->game_time - o->gather_started > GATHER_SECONDS) {
+        o->gathered = true;
+        o->gather_started = -1;
+        return false;
+    }
+    V3i cell = mid->p0;
+    Order* order = new_order(o, ORDER_TRAVEL);
+    if (!order)
+        return true;
+    order->cell = cell;
+    order->group_size = look.own_count;
+    for (int i = 0; i < look.own_count; i++) {
+        const Entity* e = look.own[i].e;
+        V3i going;
+        if (e == mid || distance(e, mid) <= GATHER_RADIUS * 0.5f ||
+            (travel_cell_of(e, &going) && v3i_eq(&going, &cell)))
+            continue;
+        order_add_uid(order, e->uid);
+    }
+    if (order->uid_count == 0)
+        o->order_count--;
+    return true;
+}
+
+// Units with nothing to do yet: each kind heads for the nearest enemy it can reach, the fast
+// ones held back until the slow ones are near enough to arrive just before them.
+void advance(Opponent* o, GameEnv* env)
+{
+    int objective[2] = {-1, -1};
+    float objective_d[2] = {0, 0};
+    // The first unit of each kind (in list order) stands for its kind.
+    const Entity* scout[2] = {nullptr, nullptr};
+    for (int i = 0; i < look.own_count; i++) {
+        int kind = move_kind(look.own[i].e);
+        if (!scout[kind] && look.own[i].volley > 0)
+            scout[kind] = look.own[i].e;
+    }
+    for (int kind = 0; kind < 2; kind++) {
+        if (!scout[kind])
+            continue;
+        // Nearest first; a target whose route is not known yet waits for a later look.
+        bool tried[MAX_SEEN] = {};
+        for (;;) {
+            int best = -1;
+            float best_d = 0;
+            for (int t = 0; t < look.enemy_count; t++) {
+                float d = distance(scout[kind], look.enemies[t].e);
+                if (!tried[t] && (best < 0 || d < best_d)) {
+                    best = t;
+                    best_d = d;
+                }
+            }
+            if (best < 0)
+                break;
+            tried[best] = true;
+            int r = reaches(o, env, scout[kind], look.enemies[best].e);
+            if (r == 1) {
+                objective[kind] = best;
+                objective_d[kind] = best_d;
+                break;
+            }
+            if (r < 0)
+                break;
+        }
+    }
+    // How far the slow units' front is from their objective, in seconds.
+    float front_seconds = -1;
+    for (int i = 0; i < look.own_count; i++) {
+        const Entity* e = look.own[i].e;
+        if (move_kind(e) != 0 || objective[0] < 0 || look.own[i].volley <= 0)
+            continue;
+        float d = distance(e, look.enemies[objective[0]].e) - e->shoot_range;
+        float s = d > 0 ? d / e->speed : 0;
+        if (front_seconds < 0 || s < front_seconds)
+            front_seconds = s;
+    }
+    (void)objective_d;
+    for (int i = 0; i < look.own_count; i++) {
+        Seen* u = &look.own[i];
+        int kind = move_kind(u->e);
+        if (objective[kind] < 0 || u->volley <= 0 || u->target >= 0)
+            continue;
+        if (kind == 1 && front_seconds > 0) {
+            float d = distance(u->e, look.enemies[objective[kind]].e) - u->e->shoot_range;
+            float s = d > 0 ? d / u->e->speed : 0;
+            if (s < front_seconds + 1 && attack_target_of(u->e) == 0)
+                continue;
+        }
+        u->target = objective[kind];
+    }
+}
+
+void think(Opponent* o, GameEnv* env)
+{
+    o->order_count = 0;
+    o->route_checks_left = OPPONENT_ROUTE_CHECKS;
+    collect(o, env);
+    if (look.own_count == 0 || look.enemy_count == 0)
+        return;
+    if (!find_contact()) {
+        if (!gather(o)) {
+            advance(o, env);
+            emit_attacks(o);
+        }
+        return;
+    }
+    o->gather_started = -1;
+    o->gathered = false;
+    float own_dps = 0, own_cost = 0, enemy_dps = 0, enemy_cost = 0;
+    for (int i = 0; i < look.own_count; i++) {
+        own_dps += look.own[i].dps;
+        own_cost += look.own[i].cost;
+    }
+    for (int t = 0; t < look.enemy_count; t++)
+        if (look.enemies[t].engaged) {
+            enemy_dps += look.enemies[t].dps;
+            enemy_cost += look.enemies[t].cost;
+        }
+    if (strength(own_dps, own_cost) < RETREAT_RATIO * strength(enemy_dps, enemy_cost)) {
+        if (Entity* b = fallback_building()) {
+            fall_back(o, b);
+            return;
+        }
+    }
+    focus_fire(o, env);
+    // Units the fight at hand has no use for (its enemies are out of their reach) head for the
+    // nearest enemy they can reach.
+    advance(o, env);
+    emit_attacks(o);
+}
+
+}  // namespace
+
+void opponent_init(Opponent* o, int party)
+{
+    std::memset(o, 0, sizeof(*o));
+    o->party = party;
+    o->game_time = 0;
+    o->next_think = 0;
+    o->gather_started = -1;
+}
+
+int opponent_step(Opponent* o, GameEnv* env, float dtime)
+{
+    o->order_count = 0;
+    if (o->game_time >= o->next_think) {
+        think(o, env);
+        o->next_think += OPPONENT_THINK_SECONDS;
+        // A long pause (a step longer than a look's interval) gives one look, not a burst.
+        if (o->next_think < o->game_time)
+            o->next_think = o->game_time + OPPONENT_THINK_SECONDS;
+    }
+    o->game_time += dtime;
+    return o->order_count;
+}

@@ -1,0 +1,205 @@
+// The computer opponent and the charging baseline: they give orders only for their own party's
+// living entities on targets that exist, on a schedule, the same orders for the same world and
+// without touching the game's generator; they cope with unreachable enemies and with a party
+// that has only buildings left.
+#include "opponent.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+#include "battle_fixture.h"
+#include "charge.h"
+#include "matchend.h"
+#include "random.h"
+#include "world_fixture.h"
+#include "worldhash.h"
+
+namespace {
+
+constexpr float kStep = 1.0f / 60;
+
+struct Played {
+    int steps_with_orders = 0;
+    int orders = 0;
+    int invalid = 0;
+    int foreign = 0;
+    MatchOutcome outcome = MATCH_ON;
+    double seconds = 0;
+};
+
+// Plays `seconds` of the world with the opponent on `party` and no orders for the other side,
+// checking every order before it is applied.
+Played play_opponent(GameEnv* env, Opponent* o, float seconds)
+{
+    Played p;
+    MatchState m;
+    match_start(&m, env);
+    for (int i = 0; i < (int)(seconds / kStep) && p.outcome == MATCH_ON; i++) {
+        unsigned generator = myrand_state();
+        int n = opponent_step(o, env, kStep);
+        EXPECT_EQ(myrand_state(), generator) << "the opponent drew from the game's generator";
+        p.steps_with_orders += n > 0;
+        for (int k = 0; k < n; k++) {
+            p.orders++;
+            p.foreign += o->orders[k].party != o->party;
+            p.invalid += !order_valid(env, &o->orders[k], nullptr, 0);
+            order_apply(env, &o->orders[k]);
+        }
+        gameenv_run(env, kStep);
+        p.outcome = match_update(&m, env, kStep);
+    }
+    p.seconds = m.game_time;
+    return p;
+}
+
+struct OpponentBattle : ::testing::Test {
+    Opponent* o = new Opponent;
+    ~OpponentBattle() override { delete o; }
+};
+
+TEST_F(OpponentBattle, GivesValidOrdersForItsOwnPartyAFewTimesASecond)
+{
+    for (int party : {0, 1}) {
+        GameEnv* env = battle::make_battle(1765000003);
+        opponent_init(o, party);
+        Played p = play_opponent(env, o, 20);
+        EXPECT_GT(p.orders, 0) << "party " << party;
+        EXPECT_EQ(p.invalid, 0) << "party " << party;
+        EXPECT_EQ(p.foreign, 0) << "party " << party;
+        // Looks come every quarter of a second of game time, and only a look gives orders.
+        EXPECT_LE(p.steps_with_orders, (int)(p.seconds / OPPONENT_THINK_SECONDS) + 1);
+        gameenv_free(env);
+    }
+}
+
+TEST_F(OpponentBattle, SameWorldSameGame)
+{
+    u64 hashes[2];
+    for (u64& h : hashes) {
+        next_entity_uid = 1;  // the uid counter is part of the world
+        GameEnv* env = battle::make_battle(1765000001);
+        opponent_init(o, 1);
+        play_opponent(env, o, 30);
+        h = world_hash(env);
+        gameenv_free(env);
+    }
+    EXPECT_EQ(hashes[0], hashes[1]);
+}
+
+TEST_F(OpponentBattle, BeatsAnIdleArmyItCanReach)
+{
+    // A world where both armies stand on the same ground: the opponent destroys everything.
+    GameEnv* env = battle::make_battle(1765000003);
+    opponent_init(o, 1);
+    Played p = play_opponent(env, o, 300);
+    EXPECT_EQ(p.outcome, MATCH_WON);
+    EXPECT_EQ(match_party_count(env, 0), 0);
+    gameenv_free(env);
+}
+
+struct OpponentSmallWorld : ::testing::Test {
+    GameEnv env;
+    Opponent o;
+    void SetUp() override { make_flat_world(&env, 40, 20, 8, 2); }
+    void TearDown() override { gameenv_free(&env); }
+
+    Entity* unit(int x, int y, int party, bool floats = false)
+    {
+        Entity* e = add_unit(&env, x, y, 3, party);
+        e->can_attack = true;
+        e->peripheral = PT_TURRET;
+        e->base_graphflags = GF_WALK | (floats ? GF_ON_WATER : 0);
+        return e;
+    }
+};
+
+TEST_F(OpponentSmallWorld, SendsNobodyWhereNoRouteLeads)
+{
+    // A trench of air down to the bottom splits the floor: walkers and floaters alike cannot
+    // cross (there is no water to float on).
+    for (int y = 0; y < 20; y++)
+        for (int z = 0; z <= 2; z++)
+            set_material(&env, 20, y, z, MATERIAL_AIR);
+    Entity* mine = unit(5, 10, 1);
+    Entity* theirs = unit(35, 10, 0);
+    opponent_init(&o, 1);
+    Played p = play_opponent(&env, &o, 10);
+    EXPECT_EQ(p.orders, 0);
+    EXPECT_TRUE(v3i_eq(&mine->p0, &mine->p1));
+    EXPECT_EQ(mine->p0.x, 5);
+    EXPECT_EQ(theirs->health, 1.0f);
+
+    // Water in the trench: a floating unit can cross and is sent; the walker stays.
+    for (int y = 0; y < 20; y++)
+        set_material(&env, 20, y, 2, MATERIAL_WATER);
+    Entity* floater = unit(5, 12, 1, true);
+    opponent_init(&o, 1);
+    p = play_opponent(&env, &o, 5);
+    EXPECT_GT(p.orders, 0);
+    EXPECT_EQ(p.invalid, 0);
+    EXPECT_GT(floater->p0.x, 5) << "the floating unit did not set out";
+    EXPECT_EQ(mine->p0.x, 5);
+}
+
+TEST_F(OpponentSmallWorld, OnlyBuildingsLeftGivesNoOrders)
+{
+    Entity* b = unit(5, 10, 1);
+    b->type = ET_BUILDING;
+    b->base_graphflags = 0;
+    occupancy_invalidate(&env);
+    unit(30, 10, 0);
+    opponent_init(&o, 1);
+    Played p = play_opponent(&env, &o, 5);
+    EXPECT_EQ(p.orders, 0);
+    EXPECT_EQ(p.outcome, MATCH_ON);
+}
+
+TEST_F(OpponentSmallWorld, FocusesFireOnWhatItCanDestroy)
+{
+    // Two enemies in range: a sturdy one and a damaged one. The damaged one, worth more per
+    // hit, gets every shooter it needs first.
+    Entity* a = unit(10, 10, 1);
+    Entity* b = unit(10, 11, 1);
+    Entity* sturdy = unit(13, 10, 0);
+    Entity* damaged = unit(13, 11, 0);
+    sturdy->durability = 20;
+    damaged->health = 0.1f;  // one hit of power 1 destroys it
+    sturdy->reload_time = damaged->reload_time = 1e6;  // they never fire back
+    opponent_init(&o, 1);
+    ASSERT_GT(opponent_step(&o, &env, kStep), 0);
+    int on_damaged = 0, on_sturdy = 0;
+    for (int k = 0; k < o.order_count; k++) {
+        ASSERT_EQ(o.orders[k].kind, ORDER_ATTACK);
+        int n = o.orders[k].uid_count;
+        (o.orders[k].target_uid == damaged->uid ? on_damaged : on_sturdy) += n;
+    }
+    EXPECT_EQ(on_damaged, 1) << "one shot is enough for it";
+    EXPECT_EQ(on_sturdy, 1) << "the other shooter is not left idle";
+    (void)a;
+    (void)b;
+}
+
+TEST(Charge, EveryUnitAttacksItsNearestEnemyEveryFewSeconds)
+{
+    GameEnv env;
+    make_flat_world(&env, 40, 20, 8, 2);
+    Entity* mine = add_unit(&env, 5, 10, 3, 0);
+    mine->can_attack = true;
+    Entity* near = add_unit(&env, 12, 10, 3, 1);
+    add_unit(&env, 30, 10, 3, 1);
+    Charge* c = new Charge;
+    charge_init(c, 0);
+    ASSERT_EQ(charge_step(c, &env, kStep), 1);
+    EXPECT_EQ(c->orders[0].target_uid, near->uid);
+    EXPECT_EQ(c->orders[0].uids[0], mine->uid);
+    EXPECT_TRUE(order_valid(&env, &c->orders[0], nullptr, 0));
+    order_apply(&env, &c->orders[0]);
+    int rounds = 0;
+    for (int i = 0; i < (int)(CHARGE_PERIOD_SECONDS * 2 / kStep); i++)
+        rounds += charge_step(c, &env, kStep) > 0;
+    EXPECT_EQ(rounds, 0) << "a unit already on its nearest enemy is not ordered again";
+    delete c;
+    gameenv_free(&env);
+}
+
+}  // namespace
