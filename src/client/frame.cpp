@@ -6,6 +6,7 @@
 
 #include "glmisc.h"
 #include "gui.h"
+#include "netgame.h"
 #include "render.h"
 
 namespace {
@@ -61,6 +62,8 @@ void draw_gui()
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
 
     gui_draw(main_guielems, main_guielemc, w / 2, h / 2);
+    if (const char* net = netgame_status())
+        gui_draw_text_shadowed(10, h - 30, 16, net);
 
     if (!main_mouse_grabbed)
         draw_pointer(h);

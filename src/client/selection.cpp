@@ -6,6 +6,7 @@
 #include "camera.h"
 #include "entitytask.h"
 #include "game.h"
+#include "netgame.h"
 #include "orders.h"
 #include "shell.h"
 #include "sound.h"
@@ -99,6 +100,9 @@ void order_attack(Entity* victim)
 
 void select_pointed(Entity* pointed)
 {
+    // In a network game each player selects only their own party.
+    if (netgame_party() >= 0 && pointed->party != netgame_party())
+        return;
     if (!main_key_states[SDLK_LSHIFT])
         deselect_all();
     pointed->selected = true;
@@ -177,6 +181,8 @@ void select_all_units()
     int party = get_selected_party();
     if (party == -1)
         party = 0;
+    if (netgame_party() >= 0)
+        party = netgame_party();
     bool marked = false;
     for (Entity* e = main_gameenv.entities.lh_first; e; e = e->entries.le_next) {
         if (e->type == ET_UNIT && e->party == party) {

@@ -1,0 +1,67 @@
+# Shared by the network scripts: a server on a free loopback port and protocol-level players.
+# Each script is called as: bash script.sh <quorvale-server> <netbot> <source root>
+set -euo pipefail
+
+server=$(realpath "$1")
+netbot=$(realpath "$2")
+source_root=$3
+work=$(mktemp -d)
+pids=()
+trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; rm -rf "$work"' EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    for f in "$work"/*.out "$work"/*.err; do
+        [ -s "$f" ] && { echo "--- $f" >&2; tail -n 15 "$f" >&2; }
+    done
+    exit 1
+}
+
+# wait_for FILE PATTERN SECONDS: until a line of FILE matches, or fail.
+wait_for() {
+    for _ in $(seq 1 $(($3 * 10))); do
+        grep -q -- "$2" "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    fail "no '$2' in $1 after $3 s"
+}
+
+# start_server [args]: the server on a port of its choosing; sets server_pid, port and url.
+start_server() {
+    "$server" --listen 127.0.0.1:0 "$@" >"$work/server.out" 2>"$work/server.err" &
+    server_pid=$!
+    pids+=("$server_pid")
+    wait_for "$work/server.out" "^Listening on http://127.0.0.1:[0-9]*/$" 10
+    port=$(sed -n 's|^Listening on http://127.0.0.1:\([0-9]*\)/$|\1|p' "$work/server.out")
+    url="ws://127.0.0.1:$port"
+}
+
+# start_bot NAME [args]: a player whose output goes to NAME.out and NAME.err; sets bot_pid.
+start_bot() {
+    local name=$1
+    shift
+    "$netbot" "$@" "$url" >"$work/$name.out" 2>"$work/$name.err" &
+    bot_pid=$!
+    pids+=("$bot_pid")
+}
+
+# host_and_join SECONDS [guest args]: a hosted game and its guest; sets host_pid, guest_pid.
+host_and_join() {
+    local seconds=$1
+    shift
+    start_bot host --play "$seconds"
+    host_pid=$bot_pid
+    wait_for "$work/host.out" "^Game code: [A-Z]\{5\}$" 10
+    local code
+    code=$(sed -n 's/^Game code: //p' "$work/host.out")
+    start_bot guest --play "$seconds" --join "$code" "$@"
+    guest_pid=$bot_pid
+}
+
+# http_get PATH: the raw response of the server to a GET of PATH, without any client program.
+http_get() {
+    exec 3<>"/dev/tcp/127.0.0.1/$port"
+    printf 'GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' "$1" >&3
+    timeout 5 cat <&3 || true
+    exec 3<&-
+}
