@@ -62,6 +62,9 @@ struct NetClient : std::enable_shared_from_this<NetClient> {
                 if (ec2)
                     return self->fail();
                 beast::get_lowest_layer(self->ws).expires_never();
+                // Orders and hashes are small and wanted now: never held back to be joined.
+                error_code ignored;
+                beast::get_lowest_layer(self->ws).socket().set_option(tcp::no_delay(true), ignored);
                 self->ws.set_option(websocket::stream_base::timeout::suggested(beast::role_type::client));
                 self->ws.read_message_max(NET_MAX_MESSAGE);
                 self->ws.binary(true);

@@ -326,6 +326,9 @@ void accept(Server* s)
                 error_code ignored;
                 socket.close(ignored);
             } else {
+                // Turns are small and due now: never held back to be joined with the next.
+                error_code ignored;
+                socket.set_option(tcp::no_delay(true), ignored);
                 std::make_shared<HttpConn>(s, std::move(socket))->read();
             }
         }
