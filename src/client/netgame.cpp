@@ -1,9 +1,11 @@
 #include "netgame.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <string>
+
+#include <unistd.h>  // getpid
 
 #include "game.h"
 #include "lockstep.h"
@@ -81,12 +83,18 @@ bool netgame_start(const char* url, const char* code, bool recorded)
     }
     // The record is the diagnosis of a game out of sync: every network game keeps one.
     if (!recorded) {
-        char tmpl[] = "/tmp/quorvale-net-XXXXXX";
-        const char* dir = mkdtemp(tmpl);
-        if (!dir || !recording_set_folder(dir))
+        // A folder of its own for this run: the time and the process tell runs apart.
+        std::error_code ec;
+        std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+        char name[64];
+        std::snprintf(name, sizeof(name), "quorvale-net-%lld-%d", (long long)std::time(nullptr), (int)getpid());
+        dir /= name;
+        if (ec || !std::filesystem::create_directories(dir, ec) || !recording_set_folder(dir.c_str())) {
+            std::fprintf(stderr, "Cannot make a folder for the game's record: %s\n", dir.c_str());
             return false;
-        record_dir = dir;
-        std::printf("Recording network games into %s\n", dir);
+        }
+        record_dir = dir.string();
+        std::printf("Recording network games into %s\n", record_dir.c_str());
     }
     sound_set_own_choices(true);
     active = true;

@@ -45,16 +45,17 @@ start_bot() {
     pids+=("$bot_pid")
 }
 
-# host_and_join SECONDS [guest args]: a hosted game and its guest; sets host_pid, guest_pid.
+# host_and_join SECONDS [guest args]: a hosted game and its guest, each recording it into
+# NAME.qrep; sets host_pid, guest_pid.
 host_and_join() {
     local seconds=$1
     shift
-    start_bot host --play "$seconds"
+    start_bot host --play "$seconds" --record "$work/host.qrep"
     host_pid=$bot_pid
     wait_for "$work/host.out" "^Game code: [A-Z]\{5\}$" 10
     local code
     code=$(sed -n 's/^Game code: //p' "$work/host.out")
-    start_bot guest --play "$seconds" --join "$code" "$@"
+    start_bot guest --play "$seconds" --join "$code" --record "$work/guest.qrep" "$@"
     guest_pid=$bot_pid
 }
 

@@ -1,6 +1,6 @@
 // Protocol-level players for the server's tests and load figures, without windows.
 //
-//   netbot --play SECONDS [--join CODE] [--wrong-hash-at STEP] URL
+//   netbot --play SECONDS [--join CODE] [--wrong-hash-at STEP] [--record FILE] URL
 //       one player with the game's real world and lockstep: hosts (printing "Game code: CODE")
 //       or joins, gives random orders to its own party, and after SECONDS of game time prints
 //       "frame F hash H" of its world; exit 0, or 1 with the reason when the game ended early.
@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "game.h"
+#include "gamerecord.h"
 #include "lockstep.h"
 #include "netclient.h"
 #include "newgame.h"
@@ -61,6 +62,10 @@ int orders_applied[2] = {0, 0};
 std::vector<std::chrono::steady_clock::time_point> sent_at;
 size_t sent_applied = 0;
 std::vector<double> delays_ms;
+// --record FILE: the game's record, as the game writes it.
+const char* record_file = nullptr;
+GameRecorder recorder;
+bool recording = false;
 
 void real_apply(void*, int party, const u8* bytes, size_t n)
 {
@@ -72,19 +77,32 @@ void real_apply(void*, int party, const u8* bytes, size_t n)
         auto d = std::chrono::steady_clock::now() - sent_at[sent_applied++];
         delays_ms.push_back(std::chrono::duration<double, std::milli>(d).count());
     }
-    if (order_valid(&main_gameenv, &o, nullptr, 0))
+    if (order_valid(&main_gameenv, &o, nullptr, 0)) {
+        if (recording)
+            recorder_order(&recorder, &o);
         order_apply(&main_gameenv, &o);
+    }
 }
 void real_start(void*, const NetMsg* m)
 {
     mysrand(m->generator);
     next_entity_uid = (int)m->uid_counter;
     create_world_at(m->second);
+    if (record_file) {
+        char err[200];
+        recording = recorder_open(&recorder, record_file, &main_game_start, &main_gameenv, err, sizeof(err));
+        if (!recording)
+            std::fprintf(stderr, "%s\n", err);
+    }
 }
 u32 real_steps = 0;
 void real_step(void*, float dt)
 {
+    if (recording)
+        recorder_before_step(&recorder);
     gameenv_run(&main_gameenv, dt);
+    if (recording)
+        recorder_after_step(&recorder, dt, &main_gameenv);
     real_steps++;
 }
 u64 real_hash(void*)
@@ -171,6 +189,10 @@ int play(double seconds, const char* code)
     } else {
         std::printf("frame %u hash %016llx\n", bot->session.steps_done,
                     (unsigned long long)world_hash(&main_gameenv));
+    }
+    if (recording && !recorder_close(&recorder, &main_gameenv)) {
+        std::fprintf(stderr, "the record could not be written\n");
+        status = 1;
     }
     std::printf("orders applied: party 0 %d, party 1 %d\n", orders_applied[0], orders_applied[1]);
     if (!delays_ms.empty()) {
@@ -282,6 +304,8 @@ int main(int argc, char** argv)
             join = argv[++i];
         else if (i + 1 < argc && a == "--wrong-hash-at")
             wrong_hash_at = (u32)std::atoi(argv[++i]);
+        else if (i + 1 < argc && a == "--record")
+            record_file = argv[++i];
         else if (i + 1 < argc && a == "--load")
             load_games = std::atoi(argv[++i]);
         else if (i + 1 < argc && a == "--seconds")
