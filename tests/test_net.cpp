@@ -416,6 +416,70 @@ TEST(NetLockstep, ABehindClientCatchesUpAndAStarvedOneWaits)
     EXPECT_LE(p[0].session.steps_done - before, 10u);
 }
 
+// What a broken or hostile server could send: the session ends with the reason and never
+// runs a step of a turn it did not get whole.
+TEST(NetLockstep, MessagesOutOfPlaceEndTheSession)
+{
+    ToyWorld world;
+    LockstepWorld w = {&world, toy_apply, toy_start, toy_step, toy_hash};
+    auto session_with = [&](std::vector<NetMsg> msgs, LockstepSession* s) {
+        lockstep_init(s, &w, nullptr);
+        bool ok = true;
+        for (const NetMsg& m : msgs) {
+            std::vector<u8> b = encode(m);
+            ok = lockstep_receive(s, b.data(), b.size()) && ok;
+        }
+        return ok;
+    };
+    NetMsg welcome, start, turn0, turn1, at;
+    net_msg_init(&welcome, NET_WELCOME);
+    std::memcpy(welcome.code, "ABCDE", 5);
+    net_msg_init(&start, NET_START);
+    start.steps_per_turn = 4;
+    start.steps_per_second = 60;
+    net_msg_init(&turn0, NET_TURN);
+    net_msg_init(&turn1, NET_TURN);
+    turn1.turn = 1;
+    net_msg_init(&at, NET_ORDER_AT);
+    at.order_len = 1;
+
+    LockstepSession s;
+    EXPECT_FALSE(session_with({welcome, start, turn1}, &s));
+    EXPECT_STREQ(s.error, "Bad message from the server: turn out of order");
+    EXPECT_EQ(lockstep_advance(&s, 1.0), 0);
+
+    at.turn = 0;
+    EXPECT_FALSE(session_with({welcome, start, turn0, at}, &s));
+    EXPECT_STREQ(s.error, "Bad message from the server: order for a turn already sent");
+
+    EXPECT_FALSE(session_with({start}, &s));
+    EXPECT_STREQ(s.error, "Bad message from the server: start out of place");
+    EXPECT_FALSE(session_with({welcome, welcome}, &s));
+
+    NetMsg hello;
+    net_msg_init(&hello, NET_HELLO);
+    hello.role = NET_ROLE_HOST;
+    EXPECT_FALSE(session_with({welcome, hello}, &s));
+    EXPECT_STREQ(s.error, "Bad message from the server: a message meant for the server");
+
+    // More orders for one turn than the session keeps.
+    std::vector<NetMsg> flood = {welcome, start};
+    at.turn = 0;
+    for (int i = 0; i <= LOCKSTEP_MAX_PENDING; i++)
+        flood.push_back(at);
+    EXPECT_FALSE(session_with(flood, &s));
+    EXPECT_STREQ(s.error, "Bad message from the server: too many orders");
+
+    // A well-formed game runs the turn it got, and no further.
+    world = ToyWorld();
+    EXPECT_TRUE(session_with({welcome, start, at, turn0}, &s));
+    EXPECT_EQ(lockstep_advance(&s, 1.0), 4);
+    EXPECT_EQ(world.orders, 1);
+    EXPECT_EQ(world.steps, 4);
+    EXPECT_FALSE(lockstep_init(&s, &w, "abcde"));
+    EXPECT_FALSE(lockstep_init(&s, &w, "ABCDEF"));
+}
+
 TEST(NetRelay, APlayerWhoLeavesIsReportedAndTheOtherPlaysOn)
 {
     Net net;

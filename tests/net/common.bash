@@ -66,3 +66,26 @@ http_get() {
     timeout 5 cat <&3 || true
     exec 3<&-
 }
+
+# ws_open: a WebSocket connection to /play made by hand on file descriptor 5, handshake done.
+ws_open() {
+    exec 5<>"/dev/tcp/127.0.0.1/$port"
+    printf 'GET /play HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n' >&5
+    local line
+    IFS= read -r -t 5 line <&5 || fail "no answer to the WebSocket handshake"
+    [[ $line == "HTTP/1.1 101"* ]] || fail "handshake refused: $line"
+    while IFS= read -r -t 5 line <&5 && [ "$line" != $'\r' ]; do :; done
+}
+
+# ws_send_hex HEX: one binary message with these bytes (masked with a zero key, which leaves
+# them as they are), then `ws_send_zeros N`: one of N zero bytes.
+ws_send_hex() {
+    local n=$((${#1} / 2))
+    [ "$n" -lt 126 ] || fail "ws_send_hex is for short messages"
+    printf "\\x82\\x$(printf %02x $((n | 128)))\\x00\\x00\\x00\\x00$(sed 's/../\\x&/g' <<<"$1")" >&5
+}
+ws_send_zeros() {
+    { printf "\\x82\\xfe\\x$(printf %02x $(($1 >> 8)))\\x$(printf %02x $(($1 & 255)))\\x00\\x00\\x00\\x00"
+      head -c "$1" /dev/zero; } >&5
+}
+ws_close() { exec 5<&- 5>&-; }
