@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,7 +39,9 @@ struct NetClient : std::enable_shared_from_this<NetClient> {
     std::string host;
     std::string port;
     tcp::resolver resolver{io()};
-    std::deque<std::vector<u8>> out;
+    // Messages waiting to go, a ring allocated once: sending allocates nothing per frame.
+    std::vector<LockstepOutgoing> out = std::vector<LockstepOutgoing>(LOCKSTEP_MAX_OUTBOX);
+    int out_head = 0, out_count = 0;
     bool open = false, writing = false, lost = false, closed = false;
     std::shared_ptr<NetClient> self_ref;  // keeps it alive until netclient_close
 
@@ -93,14 +94,16 @@ struct NetClient : std::enable_shared_from_this<NetClient> {
     }
     void write()
     {
-        if (!open || writing || out.empty() || lost || closed)
+        if (!open || writing || out_count == 0 || lost || closed)
             return;
         writing = true;
-        ws.async_write(asio::buffer(out.front()), [self = shared_from_this()](error_code ec, size_t) {
+        const LockstepOutgoing& o = out[out_head];
+        ws.async_write(asio::buffer(o.bytes, o.len), [self = shared_from_this()](error_code ec, size_t) {
             self->writing = false;
             if (ec)
                 return self->fail();
-            self->out.pop_front();
+            self->out_head = (self->out_head + 1) % LOCKSTEP_MAX_OUTBOX;
+            self->out_count--;
             self->write();
         });
     }
@@ -146,9 +149,13 @@ void netclient_run(int wait_ms)
 
 void netclient_send(NetClient* c)
 {
-    while (const LockstepOutgoing* o = lockstep_next_outgoing(c->session))
-        if (!c->lost)
-            c->out.emplace_back(o->bytes, o->bytes + o->len);
+    while (!c->lost && c->out_count < LOCKSTEP_MAX_OUTBOX) {
+        const LockstepOutgoing* o = lockstep_next_outgoing(c->session);
+        if (!o)
+            break;
+        c->out[(c->out_head + c->out_count) % LOCKSTEP_MAX_OUTBOX] = *o;
+        c->out_count++;
+    }
     c->write();
 }
 
