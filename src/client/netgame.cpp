@@ -50,6 +50,9 @@ void start_world(void*, const NetMsg* m)
     mysrand(m->generator);
     next_entity_uid = (int)m->uid_counter;
     create_game_at(m->second);
+    // Its sounds choose their files without the game's generator (sound_set_own_choices), so
+    // the record must not have a replay draw for them.
+    main_game_start.sounds = 0;
     recording_game_created();
     game_created = true;
 }

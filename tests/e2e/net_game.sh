@@ -60,8 +60,18 @@ grep -q "^orders applied: party 0 [1-9]" "$work/bot.out" || fail "the desktop's 
 sleep 1
 grep -q "^The other player left$" "$work/stdout" || fail "the desktop was not told the other player left"
 
-quit_to_menu
+# The server goes away: the player is told and is back in the main menu, where Escape quits.
+kill -9 "$server_pid"
+for _ in $(seq 1 50); do
+    grep -q "^Connection to the server lost$" "$work/stderr" && break
+    sleep 0.1
+done
+grep -q "^Connection to the server lost$" "$work/stderr" || fail "the player was not told the server is gone"
+sleep 0.5
 xdotool key --window "$window" Escape
 wait_exit 30
 [ "$status" = 0 ] || fail "exit status $status"
-ls "$work"/records/*.qrep >/dev/null 2>&1 || fail "no record of the network game"
+# The record is complete and plays again as the same game.
+record=$(ls "$work"/records/*.qrep 2>/dev/null | head -n 1)
+[ -n "$record" ] || fail "no record of the network game"
+"$game" --check-replay "$record" >"$work/check.out" 2>&1 || fail "the record does not replay: $(cat "$work/check.out")"
