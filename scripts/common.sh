@@ -21,6 +21,8 @@ install_packages() {
 
 build_packages=(g++ cmake make pkg-config libsdl1.2-compat-dev libpng-dev libgl-dev libglu1-mesa-dev
                 libgl1-mesa-dri)
+# The game server and the network test players: Boost.Beast over Boost.Asio, headers only.
+build_packages+=(libboost-dev)
 test_packages=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps faketime imagemagick python3
                libx11-dev libxfixes-dev)
 # The install test checks the desktop menu entry and the software-centre description.

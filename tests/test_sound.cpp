@@ -315,6 +315,33 @@ TEST_F(SoundCollections, PlayingPicksEveryMemberAtRandom)
     EXPECT_GT(seen[2], 0);
 }
 
+// A network game's sounds still vary, but never touch the game's generator, so two machines
+// with different sound files keep the same world; off again, the generator picks as before.
+TEST_F(SoundCollections, OwnChoicesLeaveTheGameGeneratorAlone)
+{
+    for (int i = 0; i < 3; i++)
+        ASSERT_EQ(sound_load_collection("hit", write_mono("hit" + std::to_string(i) + ".wav", {1}).c_str()), 0);
+    sound_set_output([](char*, int) {});
+    mysrand(5);
+    sound_set_own_choices(true);
+    int seen[3] = {0, 0, 0};
+    for (int round = 0; round < 60; round++) {
+        ASSERT_EQ(sound_play_collection("hit", 1.0f), 0);
+        PlayingSound voices[8];
+        int n = sound_voices(voices);
+        seen[voices[n - 1].sound]++;
+        feed_sound();
+    }
+    EXPECT_EQ(myrand_state(), 5u);
+    sound_set_own_choices(false);
+    ASSERT_EQ(sound_play_collection("hit", 1.0f), 0);
+    EXPECT_NE(myrand_state(), 5u);
+    sound_set_output(nullptr);
+    EXPECT_GT(seen[0], 0);
+    EXPECT_GT(seen[1], 0);
+    EXPECT_GT(seen[2], 0);
+}
+
 }  // namespace
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include "glmisc.h"
 #include "gui.h"
+#include "netgame.h"
 #include "render.h"
 #include "versus.h"
 
@@ -63,6 +64,8 @@ void draw_gui()
 
     gui_draw(main_guielems, main_guielemc, w / 2, h / 2);
     versus_draw_end(w, h);
+    if (const char* net = netgame_status())
+        gui_draw_text_shadowed(10, h - 30, 16, net);
 
     if (!main_mouse_grabbed)
         draw_pointer(h);

@@ -15,6 +15,7 @@
 #include "glmisc.h"
 #include "input.h"
 #include "keep_libraries.h"
+#include "netgame.h"
 #include "platform.h"
 #include "random.h"
 #include "recording.h"
@@ -68,6 +69,7 @@ void keep_libraries_mapped_for_leak_report()
 // Everything the program started, in reverse order; safe after a failed or skipped start.
 void shut_down()
 {
+    netgame_stop();
     // A game ended by closing the window or by an interrupt is a complete replay too.
     recording_game_over();
     keep_libraries_mapped_for_leak_report();
@@ -116,7 +118,8 @@ void run_play_frame(float dtime)
     main_friendly_party = get_selected_party();
     move_viewpoint(dtime);
     sound_set_listener_position(&main_cam_pos);
-    bool fast = main_key_states[SDLK_F1];
+    // A network game's world runs at the server's pace: no fast forward.
+    bool fast = main_key_states[SDLK_F1] && !netgame_active();
     update_pointing();
     if (watch_active()) {
         watch_frame(dtime, fast);
@@ -125,6 +128,8 @@ void run_play_frame(float dtime)
     // After the end of a game against the computer the world stands still under the result.
     if (versus_ended())
         return;
+    if (netgame_active())
+        return;  // its steps come from netgame_frame
     if (fast)
         dtime *= 10;
     // The computer's orders go through submit_order, so a recorded game holds them as it
@@ -155,9 +160,15 @@ void run_frame()
         std::printf("FPS: %.2f\n", fps);
 
     SDL_Event event;
+    // In a network game nothing the player does alone may draw from the world's generator.
+    unsigned int generator = myrand_state();
     while (platform_poll_event(&event)) {
         handle_event(&event);
         redraw_note_event(&redraw_gate, &event);
+    }
+    if (netgame_active()) {
+        mysrand(generator);
+        netgame_frame(dtime);
     }
 
     if (main_state == PS_INGAME)
@@ -176,16 +187,23 @@ struct Options {
     const char* replay_file = nullptr;
     const char* check_file = nullptr;
     bool opponent = false;  // play against the computer
+    const char* host_url = nullptr;  // --host URL
+    const char* join_url = nullptr;  // --join URL CODE
+    const char* join_code = nullptr;
     bool help = false;
 };
 
 const char* const usage =
-    "Usage: quorvale [--opponent] [--record DIR | --replay FILE | --check-replay FILE]\n"
+    "Usage: quorvale [--opponent] [--record DIR]\n"
+    "                [--replay FILE | --check-replay FILE | --host URL | --join URL CODE]\n"
     "  --opponent           play against the computer: you command party 0, it party 1\n"
     "  --record DIR         write every game into DIR as quorvale-YYYYMMDD-HHMMSS.qrep\n"
     "  --replay FILE        watch a recorded game\n"
     "  --check-replay FILE  play a recorded game without a window and check it; exit status\n"
-    "                       0 same game, 1 diverged, 2 unreadable\n";
+    "                       0 same game, 1 diverged, 2 unreadable\n"
+    "  --host URL           host a game on the server at URL (ws://HOST:PORT) and command\n"
+    "                       party 0; the game code to give the other player is shown\n"
+    "  --join URL CODE      join the game CODE on the server at URL and command party 1\n";
 
 // False, with a message, for an argument the game does not know or one without its value.
 bool parse_options(int argc, char** argv, Options* o)
@@ -203,6 +221,17 @@ bool parse_options(int argc, char** argv, Options* o)
         else if (a == "--opponent") {
             o->opponent = true;
             continue;
+        } else if (a == "--host")
+            slot = &o->host_url;
+        else if (a == "--join") {
+            if (i + 2 >= argc) {
+                std::fprintf(stderr, "--join needs a URL and a game code\n%s", usage);
+                return false;
+            }
+            o->join_url = argv[++i];
+            o->join_code = argv[++i];
+            modes++;
+            continue;
         } else if (a == "--help" || a == "-h") {
             o->help = true;
             continue;
@@ -217,8 +246,9 @@ bool parse_options(int argc, char** argv, Options* o)
         *slot = argv[++i];
         modes++;
     }
-    if (modes > 1) {
-        std::fprintf(stderr, "Only one of --record, --replay and --check-replay at a time\n%s", usage);
+    if (modes > 1 && !(modes == 2 && o->record_dir && (o->host_url || o->join_url))) {
+        std::fprintf(stderr, "Only one of --record, --replay, --check-replay, --host and --join at a time"
+                             " (--record goes with --host or --join)\n%s", usage);
         return false;
     }
     return true;
@@ -244,9 +274,18 @@ int SDL_main(int argc, char** argv)
         std::fprintf(stderr, "--opponent plays a new game; a replay holds the computer's orders\n%s", usage);
         return 2;
     }
+    if (options.opponent && (options.host_url || options.join_url)) {
+        std::fprintf(stderr, "--opponent plays against the computer, not over the network\n%s", usage);
+        return 2;
+    }
     versus_set_enabled(options.opponent);
     if (start_up() != 0)
         return error_exit();
+    const char* net_url = options.host_url ? options.host_url : options.join_url;
+    if (net_url && !netgame_start(net_url, options.join_code, options.record_dir != nullptr)) {
+        shut_down();
+        return 2;
+    }
     if (options.replay_file && !watch_start(options.replay_file)) {
         shut_down();
         return 2;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "netgame.h"
 #include "recording.h"
 #include "shell.h"
 
@@ -12,6 +13,11 @@ int submit_order(const Order* order)
     char why[160];
     if (!order_valid(&main_gameenv, order, why, sizeof why)) {
         std::fprintf(stderr, "Order refused: %s\n", why);
+        return 0;
+    }
+    if (netgame_active()) {
+        // Applied when the server's turn brings it back, on both machines at the same step.
+        netgame_submit(order);
         return 0;
     }
     recording_order(order);

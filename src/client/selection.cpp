@@ -6,6 +6,7 @@
 #include "camera.h"
 #include "entitytask.h"
 #include "game.h"
+#include "netgame.h"
 #include "orders.h"
 #include "shell.h"
 #include "sound.h"
@@ -100,9 +101,10 @@ void order_attack(Entity* victim)
 
 void select_pointed(Entity* pointed)
 {
-    // Against the computer the player commands their own party alone; a click on anything
-    // else leaves the selection as it was.
-    if (!versus_may_select(pointed->party))
+    // Against the computer or in a network game the player commands their own party alone; a
+    // click on anything else leaves the selection as it was.
+    if (!versus_may_select(pointed->party) ||
+        (netgame_party() >= 0 && pointed->party != netgame_party()))
         return;
     if (!main_key_states[SDLK_LSHIFT])
         deselect_all();
@@ -182,6 +184,8 @@ void select_all_units()
     int party = get_selected_party();
     if (party == -1 || versus_enabled())
         party = VERSUS_PLAYER_PARTY;
+    if (netgame_party() >= 0)
+        party = netgame_party();
     bool marked = false;
     for (Entity* e = main_gameenv.entities.lh_first; e; e = e->entries.le_next) {
         if (e->type == ET_UNIT && e->party == party) {

@@ -4,6 +4,7 @@
 
 #include "camera.h"
 #include "check.h"
+#include "netgame.h"
 #include "newgame.h"
 #include "platform.h"
 #include "recording.h"
@@ -136,6 +137,9 @@ void build_menus()
 void cb_mainmenu_play(int)
 {
     CHECK(main_state == PS_MAINMENU);
+    // A network game is started by the server when both players are in, never from here.
+    if (netgame_active())
+        return;
     // The new game opens paused, under the pause menu with its controls text.
     set_program_state(PS_PAUSEMENU);
     create_game();

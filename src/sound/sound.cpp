@@ -329,6 +329,10 @@ int sound_play(const char* name, float volume)
 
 namespace {
 
+// sound_set_own_choices: whether members are drawn here rather than from the game's generator.
+bool own_choices = false;
+u32 own_choice_state = 1;
+
 // The shared front of both collection requests: a random member's bank index, or -1 after
 // printing the message that starts with `caller`.
 int pick_from_collection(const char* caller, const char* collection_name)
@@ -343,7 +347,10 @@ int pick_from_collection(const char* caller, const char* collection_name)
         std::fprintf(stderr, "%s: empty collection '%s'\n", caller, collection_name);
         return -1;
     }
-    return c->sounds[myrand() % c->num_sounds];
+    if (!own_choices)
+        return c->sounds[myrand() % c->num_sounds];
+    own_choice_state = own_choice_state * 1103515245u + 12345u;
+    return c->sounds[(own_choice_state >> 16) % (u32)c->num_sounds];
 }
 
 }  // namespace
@@ -372,4 +379,9 @@ void sound_bank_clear()
     }
     sounds_count = 0;
     num_collections = 0;
+}
+
+void sound_set_own_choices(bool own)
+{
+    own_choices = own;
 }

@@ -60,6 +60,10 @@ int sound_play(const char* name, float volume);
 int sound_play_collection(const char* collection_name, float volume);
 // The same at a world position, attenuated by the distance from the listener.
 int sound_play_collection_pos(const char* collection_name, float volume, V3f* pos);
+// Off (the default) a collection's member is drawn from the game's generator, as every local
+// game and its replays have it. On, from a generator of the sound module's own: a network
+// game's world must not depend on which sound files each machine could load.
+void sound_set_own_choices(bool own);
 
 // Opens the audio output, adds the synthetic "noise" sound to the bank and starts the mixer
 // thread. 0, or -1 with a message on stderr.

@@ -1,0 +1,178 @@
+// The desktop's connection to the game server over Boost.Beast's WebSocket. The network
+// library stays inside this file: it is slow to compile.
+#include "netclient.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Boost 1.74's Asio uses std::exchange in C++20 mode without including <utility> itself.
+#include <utility>
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/websocket.hpp>
+
+namespace {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace websocket = beast::websocket;
+using tcp = asio::ip::tcp;
+using boost::system::error_code;
+
+asio::io_context& io()
+{
+    static asio::io_context ioc;
+    return ioc;
+}
+
+}  // namespace
+
+struct NetClient : std::enable_shared_from_this<NetClient> {
+    websocket::stream<beast::tcp_stream> ws{io()};
+    beast::flat_buffer buffer;
+    LockstepSession* session;
+    std::string host;
+    std::string port;
+    tcp::resolver resolver{io()};
+    // Messages waiting to go, a ring allocated once: sending allocates nothing per frame.
+    std::vector<LockstepOutgoing> out = std::vector<LockstepOutgoing>(LOCKSTEP_MAX_OUTBOX);
+    int out_head = 0, out_count = 0;
+    bool open = false, writing = false, lost = false, closed = false;
+    std::shared_ptr<NetClient> self_ref;  // keeps it alive until netclient_close
+
+    void fail()
+    {
+        if (closed)
+            return;
+        lost = true;
+        lockstep_connection_lost(session);
+    }
+    void connect()
+    {
+        auto self = shared_from_this();
+        resolver.async_resolve(host, port, [self](error_code ec, tcp::resolver::results_type r) {
+            if (ec)
+                return self->fail();
+            beast::get_lowest_layer(self->ws).expires_after(std::chrono::seconds(10));
+            beast::get_lowest_layer(self->ws).async_connect(r, [self](error_code ec2, const tcp::endpoint&) {
+                if (ec2)
+                    return self->fail();
+                beast::get_lowest_layer(self->ws).expires_never();
+                // Orders and hashes are small and wanted now: never held back to be joined.
+                error_code ignored;
+                beast::get_lowest_layer(self->ws).socket().set_option(tcp::no_delay(true), ignored);
+                self->ws.set_option(websocket::stream_base::timeout::suggested(beast::role_type::client));
+                self->ws.read_message_max(NET_MAX_MESSAGE);
+                self->ws.binary(true);
+                self->ws.async_handshake(self->host + ":" + self->port, "/play", [self](error_code ec3) {
+                    if (ec3)
+                        return self->fail();
+                    self->open = true;
+                    self->read();
+                    self->write();
+                });
+            });
+        });
+    }
+    void read()
+    {
+        ws.async_read(buffer, [self = shared_from_this()](error_code ec, size_t) {
+            if (ec)
+                return self->fail();
+            if (self->closed)
+                return;
+            auto d = self->buffer.data();
+            lockstep_receive(self->session, (const u8*)d.data(), d.size());
+            self->buffer.consume(self->buffer.size());
+            self->read();
+        });
+    }
+    void write()
+    {
+        if (!open || writing || out_count == 0 || lost || closed)
+            return;
+        writing = true;
+        const LockstepOutgoing& o = out[out_head];
+        ws.async_write(asio::buffer(o.bytes, o.len), [self = shared_from_this()](error_code ec, size_t) {
+            self->writing = false;
+            if (ec)
+                return self->fail();
+            self->out_head = (self->out_head + 1) % LOCKSTEP_MAX_OUTBOX;
+            self->out_count--;
+            self->write();
+        });
+    }
+};
+
+NetClient* netclient_open(const char* url, LockstepSession* session, char* err, size_t err_size)
+{
+    std::string u = url;
+    if (u.compare(0, 6, "wss://") == 0) {
+        std::snprintf(err, err_size, "%s: this build speaks ws:// only; reach a TLS server through a local proxy", url);
+        return nullptr;
+    }
+    if (u.compare(0, 5, "ws://") != 0) {
+        std::snprintf(err, err_size, "%s: not a ws:// address", url);
+        return nullptr;
+    }
+    std::string rest = u.substr(5);
+    if (!rest.empty() && rest.back() == '/')
+        rest.pop_back();
+    size_t colon = rest.rfind(':');
+    if (rest.empty() || rest.find('/') != std::string::npos || colon == 0) {
+        std::snprintf(err, err_size, "%s: expected ws://HOST:PORT", url);
+        return nullptr;
+    }
+    auto c = std::make_shared<NetClient>();
+    c->session = session;
+    c->host = colon == std::string::npos ? rest : rest.substr(0, colon);
+    c->port = colon == std::string::npos ? "80" : rest.substr(colon + 1);
+    c->self_ref = c;
+    c->connect();
+    return c.get();
+}
+
+void netclient_run(int wait_ms)
+{
+    if (io().stopped())
+        io().restart();
+    if (wait_ms > 0)
+        io().run_for(std::chrono::milliseconds(wait_ms));
+    else
+        io().poll();
+}
+
+void netclient_send(NetClient* c)
+{
+    while (!c->lost && c->out_count < LOCKSTEP_MAX_OUTBOX) {
+        const LockstepOutgoing* o = lockstep_next_outgoing(c->session);
+        if (!o)
+            break;
+        c->out[(c->out_head + c->out_count) % LOCKSTEP_MAX_OUTBOX] = *o;
+        c->out_count++;
+    }
+    c->write();
+}
+
+bool netclient_lost(const NetClient* c)
+{
+    return c->lost;
+}
+
+void netclient_close(NetClient* c)
+{
+    if (!c)
+        return;
+    c->closed = true;
+    error_code ignored;
+    beast::get_lowest_layer(c->ws).socket().close(ignored);
+    c->resolver.cancel();
+    // Its handlers still hold it; they end at the next run of the loop.
+    c->self_ref.reset();
+    netclient_run(0);
+}

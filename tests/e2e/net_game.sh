@@ -1,0 +1,77 @@
+# A network game between the desktop game (hosting, party 0) and a player without a window
+# (joining with the code, party 1): both start the same world, the desktop's order and the
+# other player's orders reach both worlds, the hashes never differ, and the desktop keeps a
+# record of the game.
+source "$(dirname "$0")/play_common.bash"
+
+build=$(dirname "$game")
+server=$build/quorvale-server
+netbot=$build/netbot
+[ -x "$server" ] && [ -x "$netbot" ] || fail "quorvale-server and netbot must be built beside the game"
+"$server" --listen 127.0.0.1:0 >"$work/server.out" 2>&1 &
+server_pid=$!
+trap 'kill "$server_pid" 2>/dev/null || true; kill_game; rm -rf "$work"' EXIT
+for _ in $(seq 1 100); do
+    grep -q "^Listening on" "$work/server.out" && break
+    sleep 0.1
+done
+port=$(sed -n 's|^Listening on http://127.0.0.1:\([0-9]*\)/$|\1|p' "$work/server.out")
+[ -n "$port" ] || fail "the server did not start"
+url="ws://127.0.0.1:$port"
+
+mkdir "$work/records"
+game_args=(--host "$url" --record "$work/records")
+start_game
+find_window 400 300
+for _ in $(seq 1 100); do
+    grep -q "^Game code: [A-Z]\{5\}$" "$work/stdout" && break
+    sleep 0.1
+done
+code=$(sed -n 's/^Game code: //p' "$work/stdout")
+[ -n "$code" ] || fail "no game code printed"
+
+"$netbot" --play 25 --join "$code" "$url" >"$work/bot.out" 2>"$work/bot.err" &
+bot_pid=$!
+for _ in $(seq 1 100); do
+    grep -q "^Generating map\.\.\.$" "$work/stdout" && break
+    sleep 0.1
+done
+grep -q "^Generating map\.\.\.$" "$work/stdout" || fail "the server did not start the game"
+sleep 2
+click_play  # "Continue"
+sleep 1.5
+# Party 0's units, all selected, walk to the point at the window centre; a loaded machine may
+# still be drawing its first frames of play, so the click is given again until it counts.
+for _ in 1 2 3 4 5; do
+    xdotool key --window "$window" ctrl+a
+    sleep 0.3
+    xdotool click --window "$window" 1
+    sleep 1
+    grep -q "^Go to (" "$work/stdout" && break
+done
+grep -q "^Go to (" "$work/stdout" || fail "the click gave no order"
+
+bot_status=0
+wait "$bot_pid" || bot_status=$?
+cat "$work/bot.out"
+[ "$bot_status" = 0 ] || fail "the other player ended early: $(cat "$work/bot.err")"
+grep -q "^orders applied: party 0 [1-9]" "$work/bot.out" || fail "the desktop's order never reached the other player"
+! grep -q "out of sync" "$work/server.out" || fail "the server found the two worlds apart"
+sleep 1
+grep -q "^The other player left$" "$work/stdout" || fail "the desktop was not told the other player left"
+
+# The server goes away: the player is told and is back in the main menu, where Escape quits.
+kill -9 "$server_pid"
+for _ in $(seq 1 50); do
+    grep -q "^Connection to the server lost$" "$work/stderr" && break
+    sleep 0.1
+done
+grep -q "^Connection to the server lost$" "$work/stderr" || fail "the player was not told the server is gone"
+sleep 0.5
+xdotool key --window "$window" Escape
+wait_exit 30
+[ "$status" = 0 ] || fail "exit status $status"
+# The record is complete and plays again as the same game.
+record=$(ls "$work"/records/*.qrep 2>/dev/null | head -n 1)
+[ -n "$record" ] || fail "no record of the network game"
+"$game" --check-replay "$record" >"$work/check.out" 2>&1 || fail "the record does not replay: $(cat "$work/check.out")"

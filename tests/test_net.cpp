@@ -1,0 +1,631 @@
+// The network game without sockets: the message codec, the server's relay and two lockstep
+// sessions wired back to back through it in memory, on a small stand-in world.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "lockstep.h"
+#include "netmsg.h"
+#include "orderwire.h"
+#include "relay.h"
+
+namespace {
+
+std::vector<u8> encode(const NetMsg& m)
+{
+    std::vector<u8> b(NET_MAX_MESSAGE);
+    size_t n = net_encode(&m, b.data(), b.size());
+    b.resize(n);
+    return b;
+}
+
+bool decodes(const std::vector<u8>& b, NetMsg* out = nullptr, std::string* why = nullptr)
+{
+    NetMsg m;
+    char w[64] = "";
+    bool ok = net_decode(b.data(), b.size(), out ? out : &m, w, sizeof(w));
+    if (why)
+        *why = w;
+    return ok;
+}
+
+TEST(NetMessages, EveryKindSurvivesTheRoundTripLittleEndian)
+{
+    NetMsg start;
+    net_msg_init(&start, NET_START);
+    start.second = -2;
+    start.generator = 0x01020304;
+    start.uid_counter = 7;
+    start.steps_per_turn = 4;
+    start.steps_per_second = 60;
+    std::vector<u8> b = encode(start);
+    ASSERT_EQ(b.size(), 2u + 8 + 4 + 4 + 2 + 2);
+    EXPECT_EQ(b[0], NET_VERSION);
+    EXPECT_EQ(b[1], NET_START);
+    EXPECT_EQ(b[2], 0xfe);   // -2, lowest byte first
+    EXPECT_EQ(b[9], 0xff);
+    EXPECT_EQ(b[10], 0x04);  // generator, lowest byte first
+    NetMsg back;
+    ASSERT_TRUE(decodes(b, &back));
+    EXPECT_EQ(back.second, -2);
+    EXPECT_EQ(back.generator, 0x01020304u);
+    EXPECT_EQ(back.uid_counter, 7u);
+    EXPECT_EQ(back.steps_per_turn, 4);
+
+    NetMsg at;
+    net_msg_init(&at, NET_ORDER_AT);
+    at.turn = 123456;
+    at.party = 1;
+    at.order_len = NET_MAX_ORDER_BYTES;
+    for (size_t i = 0; i < NET_MAX_ORDER_BYTES; i++)
+        at.order[i] = (u8)(i * 7);
+    b = encode(at);
+    ASSERT_LE(b.size(), NET_MAX_MESSAGE);
+    ASSERT_TRUE(decodes(b, &back));
+    EXPECT_EQ(back.turn, 123456u);
+    EXPECT_EQ(back.party, 1);
+    EXPECT_EQ(0, std::memcmp(back.order, at.order, NET_MAX_ORDER_BYTES));
+
+    NetMsg hash;
+    net_msg_init(&hash, NET_HASH);
+    hash.turn = 9;
+    hash.hash = 0x8877665544332211ull;
+    ASSERT_TRUE(decodes(encode(hash), &back));
+    EXPECT_EQ(back.hash, 0x8877665544332211ull);
+
+    NetMsg join;
+    net_msg_init(&join, NET_HELLO);
+    join.role = NET_ROLE_JOIN;
+    std::memcpy(join.code, "QWERT", 5);
+    ASSERT_TRUE(decodes(encode(join), &back));
+    EXPECT_EQ(std::string(back.code, 5), "QWERT");
+}
+
+TEST(NetMessages, MalformedMessagesAreRefusedWithAReason)
+{
+    NetMsg hash;
+    net_msg_init(&hash, NET_HASH);
+    std::vector<u8> good = encode(hash);
+    ASSERT_TRUE(decodes(good));
+    std::string why;
+
+    std::vector<u8> b = good;
+    b[0] = NET_VERSION + 1;
+    EXPECT_FALSE(decodes(b, nullptr, &why));
+    EXPECT_EQ(why, "wrong protocol version");
+
+    b = good;
+    b[1] = 99;
+    EXPECT_FALSE(decodes(b, nullptr, &why));
+    EXPECT_EQ(why, "unknown message kind");
+
+    b = good;
+    b.pop_back();
+    EXPECT_FALSE(decodes(b, nullptr, &why));
+    EXPECT_EQ(why, "message too short");
+
+    b = good;
+    b.push_back(0);
+    EXPECT_FALSE(decodes(b, nullptr, &why));
+    EXPECT_EQ(why, "message too long for its kind");
+
+    EXPECT_FALSE(decodes(std::vector<u8>(NET_MAX_MESSAGE + 1, 0), nullptr, &why));
+    EXPECT_EQ(why, "message too long");
+    EXPECT_FALSE(decodes(std::vector<u8>{NET_VERSION}));
+
+    // An order whose length runs past the message, one of length 0, one for party 2.
+    NetMsg order;
+    net_msg_init(&order, NET_ORDER);
+    order.order_len = 3;
+    std::vector<u8> o = encode(order);
+    ASSERT_TRUE(decodes(o));
+    o[3] = 4;
+    EXPECT_FALSE(decodes(o));
+    o[3] = 0;
+    EXPECT_FALSE(decodes(o));
+    o = encode(order);
+    o[2] = 2;
+    EXPECT_FALSE(decodes(o));
+
+    // Codes are capital letters; a host names none.
+    NetMsg join;
+    net_msg_init(&join, NET_HELLO);
+    join.role = NET_ROLE_JOIN;
+    std::memcpy(join.code, "ABCDE", 5);
+    std::vector<u8> j = encode(join);
+    j[4] = 'a';
+    EXPECT_FALSE(decodes(j));
+    j[4] = 'C';
+    j[2] = NET_ROLE_HOST;
+    EXPECT_FALSE(decodes(j));
+    j[2] = 3;
+    EXPECT_FALSE(decodes(j));
+
+    // Nothing out of range is ever written either.
+    u8 buf[NET_MAX_MESSAGE];
+    order.order_len = NET_MAX_ORDER_BYTES + 1;
+    EXPECT_EQ(net_encode(&order, buf, sizeof(buf)), 0u);
+    order.order_len = 3;
+    EXPECT_EQ(net_encode(&order, buf, 5), 0u);
+    NetMsg start;
+    net_msg_init(&start, NET_START);
+    EXPECT_EQ(net_encode(&start, buf, sizeof(buf)), 0u);
+}
+
+TEST(NetMessages, OrdersTravelAsTheirFieldsAndOnlyWellShaped)
+{
+    Order o;
+    order_init(&o, ORDER_TRAVEL, 1);
+    o.group_size = 300;
+    o.cell = {-3, 70000, 5};
+    o.target_uid = 0xdeadbeef;
+    for (u32 i = 0; i < ORDER_MAX_UIDS; i++)
+        ASSERT_TRUE(order_add_uid(&o, 0x01000000u + i));
+    u8 buf[ORDERWIRE_MAX];
+    size_t n = order_to_bytes(&o, buf, sizeof(buf));
+    ASSERT_EQ(n, ORDERWIRE_MAX);
+    ASSERT_LE(n, NET_MAX_ORDER_BYTES);  // the largest order fits one message
+    Order back;
+    ASSERT_TRUE(order_from_bytes(buf, n, &back));
+    EXPECT_EQ(back.kind, ORDER_TRAVEL);
+    EXPECT_EQ(back.party, 1);
+    EXPECT_EQ(back.group_size, 300);
+    EXPECT_EQ(back.cell.x, -3);
+    EXPECT_EQ(back.cell.y, 70000);
+    EXPECT_EQ(back.target_uid, 0xdeadbeefu);
+    EXPECT_EQ(back.uid_count, ORDER_MAX_UIDS);
+    EXPECT_EQ(back.uids[ORDER_MAX_UIDS - 1], 0x01000000u + ORDER_MAX_UIDS - 1);
+
+    EXPECT_FALSE(order_from_bytes(buf, n - 1, &back));  // cut short
+    buf[0] = 3;
+    EXPECT_FALSE(order_from_bytes(buf, n, &back));  // unknown kind
+    buf[0] = ORDER_ATTACK;
+    buf[1] = 2;
+    EXPECT_FALSE(order_from_bytes(buf, n, &back));  // no such party
+    buf[1] = 0;
+    buf[2] = 0;
+    buf[3] = 0;
+    EXPECT_FALSE(order_from_bytes(buf, ORDERWIRE_HEADER, &back));  // no uids
+    EXPECT_EQ(order_to_bytes(&o, buf, 100), 0u);
+}
+
+// ---- The relay and two sessions back to back ----
+
+// A stand-in world: its state mixes every order and step in the order they happen, so two
+// worlds agree only if they saw the same orders before the same steps.
+struct ToyWorld {
+    u64 state = 0;
+    int orders = 0;
+    int steps = 0;
+    bool started = false;
+    u64 corrupt_at_step = 0;  // nonzero: the world goes wrong at that step
+};
+
+void toy_apply(void* ctx, int party, const u8* bytes, size_t n)
+{
+    ToyWorld* w = (ToyWorld*)ctx;
+    w->orders++;
+    w->state = w->state * 1000003 + (u64)party + 1;
+    for (size_t i = 0; i < n; i++)
+        w->state = w->state * 31 + bytes[i];
+}
+void toy_start(void* ctx, const NetMsg* m)
+{
+    ToyWorld* w = (ToyWorld*)ctx;
+    w->started = true;
+    w->state = m->generator ^ (u64)m->second;
+}
+void toy_step(void* ctx, float)
+{
+    ToyWorld* w = (ToyWorld*)ctx;
+    w->steps++;
+    w->state = w->state * 6364136223846793005ull + 1442695040888963407ull;
+    if (w->corrupt_at_step && (u64)w->steps == w->corrupt_at_step)
+        w->state ^= 1;
+}
+u64 toy_hash(void* ctx) { return ((ToyWorld*)ctx)->state; }
+
+struct Net {
+    Relay relay;
+    std::map<u64, std::deque<std::vector<u8>>> inbox;  // what the server sent each client
+    std::map<u64, bool> closed;
+    std::vector<std::string> log;
+    u32 random_state = 12345;
+    u64 now = 1000000;
+
+    static void io_send(void* c, u64 id, const u8* d, size_t n)
+    {
+        ((Net*)c)->inbox[id].push_back(std::vector<u8>(d, d + n));
+    }
+    static void io_close(void* c, u64 id) { ((Net*)c)->closed[id] = true; }
+    static void io_log(void* c, const char* line) { ((Net*)c)->log.push_back(line); }
+    static void io_random(void* c, u8* out, size_t n)
+    {
+        for (size_t i = 0; i < n; i++) {
+            u32& st = ((Net*)c)->random_state;
+            st = st * 1103515245u + 12345u;
+            out[i] = (u8)(st >> 16);
+        }
+    }
+    static s64 io_second(void*) { return 1700000000; }
+
+    explicit Net(RelayLimits limits = RelayLimits())
+    {
+        RelayIo io = {this, io_send, io_close, io_log, io_random, io_second};
+        relay_init(&relay, &limits, &io);
+    }
+    bool logged(const std::string& part) const
+    {
+        for (const std::string& l : log)
+            if (l.find(part) != std::string::npos)
+                return true;
+        return false;
+    }
+    void send_raw(u64 id, const NetMsg& m)
+    {
+        std::vector<u8> b = encode(m);
+        relay_receive(&relay, id, b.data(), b.size(), now);
+    }
+};
+
+struct Player {
+    u64 id;
+    ToyWorld world;
+    LockstepSession session;
+};
+
+void start_player(Net* net, Player* p, u64 id, const char* code)
+{
+    p->id = id;
+    LockstepWorld w = {&p->world, toy_apply, toy_start, toy_step, toy_hash};
+    ASSERT_TRUE(relay_connect(&net->relay, id, net->now));
+    ASSERT_TRUE(lockstep_init(&p->session, &w, code));
+}
+
+// Carries messages both ways until nothing moves.
+void pump(Net* net, Player* players, int count)
+{
+    for (int round = 0; round < 100; round++) {
+        bool moved = false;
+        for (int i = 0; i < count; i++) {
+            Player* p = &players[i];
+            while (const LockstepOutgoing* o = lockstep_next_outgoing(&p->session)) {
+                relay_receive(&net->relay, p->id, o->bytes, o->len, net->now);
+                moved = true;
+            }
+            auto& q = net->inbox[p->id];
+            while (!q.empty()) {
+                lockstep_receive(&p->session, q.front().data(), q.front().size());
+                q.pop_front();
+                moved = true;
+            }
+        }
+        if (!moved)
+            return;
+    }
+}
+
+// Host and guest in one game, started.
+void two_players(Net* net, Player* players)
+{
+    start_player(net, &players[0], 1, nullptr);
+    pump(net, players, 1);
+    ASSERT_EQ(players[0].session.state, LOCKSTEP_WAITING);
+    start_player(net, &players[1], 2, players[0].session.code);
+    pump(net, players, 2);
+    ASSERT_EQ(players[0].session.state, LOCKSTEP_PLAYING);
+    ASSERT_EQ(players[1].session.state, LOCKSTEP_PLAYING);
+}
+
+// `ms` of real time in frames of 16 ms on both machines and the server.
+void play(Net* net, Player* players, int count, int ms)
+{
+    for (int t = 0; t < ms; t += 16) {
+        net->now += 16000;
+        relay_tick(&net->relay, net->now);
+        pump(net, players, count);
+        for (int i = 0; i < count; i++)
+            lockstep_advance(&players[i].session, 0.016);
+        pump(net, players, count);
+    }
+}
+
+TEST(NetLockstep, BothPlayersApplyEveryOrderBeforeTheSameStep)
+{
+    Net net;
+    Player p[2];
+    two_players(&net, p);
+    EXPECT_EQ(p[0].session.party, 0);
+    EXPECT_EQ(p[1].session.party, 1);
+    EXPECT_TRUE(net.logged("created by client 1"));
+    EXPECT_TRUE(net.logged("client 2 joined game"));
+    EXPECT_TRUE(net.logged("started"));
+    EXPECT_EQ(p[0].world.state, p[1].world.state);
+
+    for (int round = 0; round < 20; round++) {
+        u8 order[3] = {(u8)round, 1, 2};
+        ASSERT_TRUE(lockstep_submit(&p[round % 2].session, order, sizeof(order)));
+        if (round % 3 == 0) {
+            ASSERT_TRUE(lockstep_submit(&p[1 - round % 2].session, order, 1));
+        }
+        play(&net, p, 2, 130 + round * 7);
+    }
+    play(&net, p, 2, 300);
+    EXPECT_EQ(p[0].world.orders, 27);
+    EXPECT_EQ(p[1].world.orders, 27);
+    EXPECT_GT(p[0].world.steps, 60 * 3);
+    // The machines may be a few steps apart; after equal steps their worlds are equal, and the
+    // server has compared every hash without finding a difference.
+    u32 common = std::min(p[0].session.steps_done, p[1].session.steps_done);
+    EXPECT_GE(common, (u32)(p[0].session.turns_ready - 1) * 4);
+    EXPECT_FALSE(net.logged("out of sync"));
+    EXPECT_EQ(p[0].session.state, LOCKSTEP_PLAYING);
+    EXPECT_EQ(p[1].session.state, LOCKSTEP_PLAYING);
+}
+
+TEST(NetLockstep, AHashDifferenceEndsTheGameOnBothWithItsFrame)
+{
+    Net net;
+    Player p[2];
+    p[1].world.corrupt_at_step = 10;  // inside turn 2 (steps 8..11)
+    two_players(&net, p);
+    play(&net, p, 2, 500);
+    EXPECT_TRUE(net.logged("out of sync at frame 12"));
+    for (Player& pl : p) {
+        EXPECT_EQ(pl.session.state, LOCKSTEP_ENDED);
+        EXPECT_STREQ(pl.session.error, "Out of sync at frame 12");
+        EXPECT_FALSE(pl.session.peer_left);
+        EXPECT_TRUE(net.closed[pl.id]);
+    }
+    EXPECT_TRUE(net.relay.games.empty());
+}
+
+TEST(NetLockstep, ABehindClientCatchesUpAndAStarvedOneWaits)
+{
+    Net net;
+    Player p[2];
+    two_players(&net, p);
+    // Player 1's machine stalls for a second: its turns pile up.
+    for (int t = 0; t < 1000; t += 16) {
+        net.now += 16000;
+        relay_tick(&net.relay, net.now);
+        pump(&net, p, 2);
+        lockstep_advance(&p[0].session, 0.016);
+    }
+    u32 owed = p[1].session.turns_ready * 4 - p[1].session.steps_done;
+    EXPECT_GT(owed, 50u);
+    play(&net, p, 2, 200);
+    // Within a turn of the server again, and nothing changed for player 0.
+    EXPECT_LE(p[1].session.turns_ready * 4 - p[1].session.steps_done, 4u);
+    EXPECT_FALSE(net.logged("out of sync"));
+    EXPECT_FALSE(lockstep_waiting_notice(&p[0].session));
+
+    // The server stops sending turns: after a second each player is told.
+    for (int t = 0; t < 1100; t += 16)
+        for (Player& pl : p)
+            lockstep_advance(&pl.session, 0.016);
+    EXPECT_TRUE(lockstep_waiting_notice(&p[0].session));
+    u32 before = p[0].session.steps_done;
+    play(&net, p, 2, 100);
+    EXPECT_FALSE(lockstep_waiting_notice(&p[0].session));
+    // Time spent waiting is not owed: the world resumes at its pace, not in a jump.
+    EXPECT_LE(p[0].session.steps_done - before, 10u);
+}
+
+// What a broken or hostile server could send: the session ends with the reason and never
+// runs a step of a turn it did not get whole.
+TEST(NetLockstep, MessagesOutOfPlaceEndTheSession)
+{
+    ToyWorld world;
+    LockstepWorld w = {&world, toy_apply, toy_start, toy_step, toy_hash};
+    auto session_with = [&](std::vector<NetMsg> msgs, LockstepSession* s) {
+        lockstep_init(s, &w, nullptr);
+        bool ok = true;
+        for (const NetMsg& m : msgs) {
+            std::vector<u8> b = encode(m);
+            ok = lockstep_receive(s, b.data(), b.size()) && ok;
+        }
+        return ok;
+    };
+    NetMsg welcome, start, turn0, turn1, at;
+    net_msg_init(&welcome, NET_WELCOME);
+    std::memcpy(welcome.code, "ABCDE", 5);
+    net_msg_init(&start, NET_START);
+    start.steps_per_turn = 4;
+    start.steps_per_second = 60;
+    net_msg_init(&turn0, NET_TURN);
+    net_msg_init(&turn1, NET_TURN);
+    turn1.turn = 1;
+    net_msg_init(&at, NET_ORDER_AT);
+    at.order_len = 1;
+
+    LockstepSession s;
+    EXPECT_FALSE(session_with({welcome, start, turn1}, &s));
+    EXPECT_STREQ(s.error, "Bad message from the server: turn out of order");
+    EXPECT_EQ(lockstep_advance(&s, 1.0), 0);
+
+    at.turn = 0;
+    EXPECT_FALSE(session_with({welcome, start, turn0, at}, &s));
+    EXPECT_STREQ(s.error, "Bad message from the server: order for a turn already sent");
+
+    EXPECT_FALSE(session_with({start}, &s));
+    EXPECT_STREQ(s.error, "Bad message from the server: start out of place");
+    EXPECT_FALSE(session_with({welcome, welcome}, &s));
+
+    NetMsg hello;
+    net_msg_init(&hello, NET_HELLO);
+    hello.role = NET_ROLE_HOST;
+    EXPECT_FALSE(session_with({welcome, hello}, &s));
+    EXPECT_STREQ(s.error, "Bad message from the server: a message meant for the server");
+
+    // More orders for one turn than the session keeps.
+    std::vector<NetMsg> flood = {welcome, start};
+    at.turn = 0;
+    for (int i = 0; i <= LOCKSTEP_MAX_PENDING; i++)
+        flood.push_back(at);
+    EXPECT_FALSE(session_with(flood, &s));
+    EXPECT_STREQ(s.error, "Bad message from the server: too many orders");
+
+    // A well-formed game runs the turn it got, and no further.
+    world = ToyWorld();
+    EXPECT_TRUE(session_with({welcome, start, at, turn0}, &s));
+    EXPECT_EQ(lockstep_advance(&s, 1.0), 4);
+    EXPECT_EQ(world.orders, 1);
+    EXPECT_EQ(world.steps, 4);
+    EXPECT_FALSE(lockstep_init(&s, &w, "abcde"));
+    EXPECT_FALSE(lockstep_init(&s, &w, "ABCDEF"));
+}
+
+TEST(NetRelay, APlayerWhoLeavesIsReportedAndTheOtherPlaysOn)
+{
+    Net net;
+    Player p[2];
+    two_players(&net, p);
+    play(&net, p, 2, 200);
+    relay_disconnect(&net.relay, 2, "connection reset");
+    EXPECT_TRUE(net.logged("client 2 dropped: connection reset"));
+    play(&net, p, 1, 300);
+    EXPECT_TRUE(p[0].session.peer_left);
+    EXPECT_EQ(p[0].session.state, LOCKSTEP_PLAYING);
+    u8 order = 5;
+    ASSERT_TRUE(lockstep_submit(&p[0].session, &order, 1));
+    int before = p[0].world.orders;
+    play(&net, p, 1, 200);
+    EXPECT_EQ(p[0].world.orders, before + 1);
+    relay_disconnect(&net.relay, 1, "closed");
+    EXPECT_TRUE(net.logged("ended after"));
+    EXPECT_TRUE(net.relay.games.empty());
+}
+
+TEST(NetRelay, ClientsBreakingTheRulesAreDroppedWithTheReason)
+{
+    RelayLimits limits;
+    limits.orders_per_second = 5;
+    Net net(limits);
+    Player p[2];
+    two_players(&net, p);
+
+    // An order for the other party, sent around the session.
+    NetMsg order;
+    net_msg_init(&order, NET_ORDER);
+    order.party = 1;
+    order.order_len = 1;
+    net.send_raw(1, order);
+    EXPECT_TRUE(net.closed[1]);
+    EXPECT_TRUE(net.logged("client 1 dropped: order for the other party"));
+
+    // Flooding orders: the allowed burst passes, the next one drops the client.
+    Net net2(limits);
+    Player q[2];
+    two_players(&net2, q);
+    for (int i = 0; i < 5; i++)
+        ASSERT_TRUE(lockstep_submit(&q[1].session, (const u8*)"x", 1));
+    pump(&net2, q, 2);
+    EXPECT_FALSE(net2.closed[2]);
+    ASSERT_TRUE(lockstep_submit(&q[1].session, (const u8*)"x", 1));
+    pump(&net2, q, 2);
+    EXPECT_TRUE(net2.closed[2]);
+    EXPECT_TRUE(net2.logged("more orders a second than allowed"));
+    EXPECT_TRUE(q[0].session.peer_left);
+
+    // A hash for a turn not yet sent, or sent twice.
+    Net net3;
+    Player r[2];
+    two_players(&net3, r);
+    NetMsg hash;
+    net_msg_init(&hash, NET_HASH);
+    hash.turn = 0;
+    net3.send_raw(1, hash);
+    EXPECT_TRUE(net3.logged("client 1 dropped: hash for a turn out of order"));
+
+    // Undecodable bytes, a second hello, a message meant for clients.
+    Net net4;
+    Player s[2];
+    two_players(&net4, s);
+    u8 junk[3] = {NET_VERSION, 77, 0};
+    relay_receive(&net4.relay, 1, junk, sizeof(junk), net4.now);
+    EXPECT_TRUE(net4.logged("client 1 dropped: bad message: unknown message kind"));
+    NetMsg hello;
+    net_msg_init(&hello, NET_HELLO);
+    hello.role = NET_ROLE_HOST;
+    net4.send_raw(2, hello);
+    EXPECT_TRUE(net4.logged("client 2 dropped: second hello"));
+    EXPECT_TRUE(net4.relay.clients.empty());
+    EXPECT_TRUE(net4.relay.games.empty());
+}
+
+TEST(NetRelay, ConnectionsGamesAndSilenceAreLimited)
+{
+    RelayLimits limits;
+    limits.max_clients = 3;
+    limits.max_games = 1;
+    limits.hello_timeout_us = 2000000;
+    Net net(limits);
+    Player p[2];
+    start_player(&net, &p[0], 1, nullptr);
+    pump(&net, p, 1);
+    // A second host finds no room for a game.
+    NetMsg hello;
+    net_msg_init(&hello, NET_HELLO);
+    hello.role = NET_ROLE_HOST;
+    ASSERT_TRUE(relay_connect(&net.relay, 5, net.now));
+    net.send_raw(5, hello);
+    EXPECT_TRUE(net.closed[5]);
+    NetMsg m;
+    ASSERT_FALSE(net.inbox[5].empty());
+    ASSERT_TRUE(decodes(net.inbox[5].back(), &m));
+    EXPECT_EQ(m.kind, NET_REFUSED);
+    EXPECT_EQ(m.reason, NET_REFUSED_SERVER_FULL);
+
+    // Joining an unknown code.
+    Player stranger;
+    start_player(&net, &stranger, 6, "ZZZZZ");
+    pump(&net, &stranger, 1);
+    EXPECT_EQ(stranger.session.state, LOCKSTEP_ENDED);
+    EXPECT_EQ(stranger.session.refused, NET_REFUSED_UNKNOWN_CODE);
+
+    // Silent connections fill the server, then time out.
+    ASSERT_TRUE(relay_connect(&net.relay, 7, net.now));
+    ASSERT_TRUE(relay_connect(&net.relay, 8, net.now));
+    EXPECT_FALSE(relay_connect(&net.relay, 9, net.now));
+    EXPECT_TRUE(net.closed[9]);
+    net.now += 2500000;
+    relay_tick(&net.relay, net.now);
+    EXPECT_TRUE(net.closed[7] && net.closed[8]);
+    EXPECT_TRUE(net.logged("client 7 dropped: said nothing in time"));
+    EXPECT_FALSE(net.closed[1]);  // the host said who it was
+
+    // A third player for a started game.
+    start_player(&net, &p[1], 2, p[0].session.code);
+    pump(&net, p, 2);
+    ASSERT_EQ(p[1].session.state, LOCKSTEP_PLAYING);
+    Player third;
+    start_player(&net, &third, 10, p[0].session.code);
+    pump(&net, &third, 1);
+    EXPECT_EQ(third.session.refused, NET_REFUSED_GAME_FULL);
+}
+
+TEST(NetRelay, GameCodesAreFiveCapitalsAndUnique)
+{
+    Net net;
+    std::vector<std::string> codes;
+    for (u64 id = 1; id <= 40; id++) {
+        Player p;
+        start_player(&net, &p, id, nullptr);
+        pump(&net, &p, 1);
+        ASSERT_EQ(p.session.state, LOCKSTEP_WAITING) << "game " << id << ": " << p.session.error;
+        std::string code = p.session.code;
+        ASSERT_EQ(code.size(), 5u);
+        EXPECT_TRUE(net_code_valid(code.c_str()));
+        for (const std::string& c : codes)
+            EXPECT_NE(c, code);
+        codes.push_back(code);
+    }
+    EXPECT_EQ(net.relay.games.size(), 40u);
+}
+
+}  // namespace
