@@ -8,6 +8,7 @@
 #include "replay.h"
 #include "replayworld.h"
 #include "shell.h"
+#include "sound.h"
 
 namespace {
 
@@ -78,6 +79,9 @@ bool watch_start(const char* path)
         return false;
     }
     replay_begin(&replay, &record, name.c_str());
+    // A game whose sounds never drew from the world's generator (a network game's) is watched
+    // with the viewer's sounds drawing from their own, or the first shot would change the world.
+    sound_set_own_choices(record.start.sounds == 0);
     active = true;
     announced = false;
     budget = 0;
@@ -132,6 +136,7 @@ void watch_frame(float real_dtime, bool fast)
 void watch_stop()
 {
     active = false;
+    sound_set_own_choices(false);
     if (banner)
         banner->text[0] = '\0';
 }
