@@ -36,6 +36,7 @@ struct Look {
     int own_count;
     Seen enemies[MAX_SEEN];
     int enemy_count;
+    int guards[MAX_SEEN];  // exposure of each enemy; -1 until counted
     Entity* own_buildings[MAX_SEEN];
     int own_building_count;
 };
@@ -115,6 +116,7 @@ void collect(Opponent* o, GameEnv* env)
                 look.own[look.own_count++] = seen_of(e);
             }
         } else if (look.enemy_count < MAX_SEEN) {
+            look.guards[look.enemy_count] = -1;
             look.enemies[look.enemy_count++] = seen_of(e);
         }
     }
@@ -175,8 +177,11 @@ Order* new_order(Opponent* o, OrderKind kind)
 // How many other enemies that shoot could fire on units attacking enemy t from its far side of
 // their range: the fewer, the cheaper the attack. An army that stands still is taken apart from
 // its edges this way rather than walked into.
+// Counted once per look (the count is quadratic in the enemies), when the look first needs it.
 int exposure(int t)
 {
+    if (look.guards[t] >= 0)
+        return look.guards[t];
     const Entity* target = look.enemies[t].e;
     int n = 0;
     for (int k = 0; k < look.enemy_count; k++) {
@@ -184,6 +189,7 @@ int exposure(int t)
         if (k != t && look.enemies[k].volley > 0 && distance(e, target) <= e->shoot_range + target->shoot_range * 0.5f)
             n++;
     }
+    look.guards[t] = n;
     return n;
 }
 
