@@ -179,6 +179,60 @@ TEST_F(OpponentSmallWorld, FocusesFireOnWhatItCanDestroy)
     (void)b;
 }
 
+// Whether the orders of the last look include one of this kind (on this target, for attacks).
+bool gave(const Opponent& o, OrderKind kind, u32 target_uid = 0)
+{
+    for (int k = 0; k < o.order_count; k++)
+        if (o.orders[k].kind == kind && (kind != ORDER_ATTACK || o.orders[k].target_uid == target_uid))
+            return true;
+    return false;
+}
+
+TEST_F(OpponentSmallWorld, PullsBackOnlyFromAnEnemyThatComesOn)
+{
+    // One unit against three, a turret tower of ours far behind. Enemies standing their ground
+    // cannot follow a retreat, so it fights; once one of them advances, it falls back.
+    Entity* mine = unit(10, 10, 1);
+    Entity* tower = unit(2, 10, 1);
+    tower->type = ET_BUILDING;
+    tower->base_graphflags = 0;
+    occupancy_invalidate(&env);
+    Entity* near = unit(13, 10, 0);
+    Entity* left = unit(13, 9, 0);
+    Entity* right = unit(13, 11, 0);
+    opponent_init(&o, 1);
+    ASSERT_GT(opponent_step(&o, &env, kStep), 0);
+    EXPECT_FALSE(gave(o, ORDER_TRAVEL)) << "it ran from enemies that do not move";
+    EXPECT_TRUE(gave(o, ORDER_ATTACK, near->uid) || gave(o, ORDER_ATTACK, left->uid) ||
+                gave(o, ORDER_ATTACK, right->uid));
+
+    Target ahead = coords_target(6, 10, 3);
+    entity_start_travel(near, &ahead, 1);
+    if (near->task.type != ETT_TRAVEL)
+        gameenv_run(&env, kStep);
+    ASSERT_EQ(near->task.type, ETT_TRAVEL);
+    opponent_init(&o, 1);
+    ASSERT_GT(opponent_step(&o, &env, kStep), 0);
+    ASSERT_EQ(o.orders[0].kind, ORDER_TRAVEL);
+    EXPECT_TRUE(v3i_eq(&o.orders[0].cell, &tower->p0));
+    EXPECT_EQ(o.orders[0].uids[0], mine->uid);
+}
+
+TEST_F(OpponentSmallWorld, GoesForTheLeastGuardedEnemy)
+{
+    // Out of contact, a lone enemy is worth a slightly longer walk than one standing with two
+    // armed neighbours.
+    unit(5, 10, 1);
+    Entity* guarded = unit(19, 16, 0);
+    unit(22, 16, 0);
+    unit(22, 17, 0);
+    Entity* lone = unit(20, 4, 0);
+    opponent_init(&o, 1);
+    ASSERT_GT(opponent_step(&o, &env, kStep), 0);
+    EXPECT_TRUE(gave(o, ORDER_ATTACK, lone->uid));
+    EXPECT_FALSE(gave(o, ORDER_ATTACK, guarded->uid));
+}
+
 TEST(Charge, EveryUnitAttacksItsNearestEnemyEveryFewSeconds)
 {
     GameEnv env;

@@ -13,6 +13,7 @@ constexpr int ROUTE_BUDGET = 6000;            // cells a route search may expand
 constexpr float CONTACT_MARGIN = 2.5f;        // cells beyond firing range that count as contact
 constexpr float OVERKILL = 1.3f;              // damage assigned per target, times its need
 constexpr float RETREAT_RATIO = 0.5f;         // pull back when our strength is below this share
+constexpr float EXPOSURE_CELLS = 3;          // detour, in cells, worth one enemy gun fewer at a target
 constexpr int MAX_SEEN = ORDER_MAX_UIDS;      // entities of each side considered per look
 constexpr float GATHER_RADIUS = 4;            // an army wider than this meets before it attacks
 constexpr double GATHER_SECONDS = 12;         // longest a meeting may take (stuck units do not
@@ -35,6 +36,7 @@ struct Look {
     int own_count;
     Seen enemies[MAX_SEEN];
     int enemy_count;
+    int guards[MAX_SEEN];  // exposure of each enemy; -1 until counted
     Entity* own_buildings[MAX_SEEN];
     int own_building_count;
 };
@@ -114,6 +116,7 @@ void collect(Opponent* o, GameEnv* env)
                 look.own[look.own_count++] = seen_of(e);
             }
         } else if (look.enemy_count < MAX_SEEN) {
+            look.guards[look.enemy_count] = -1;
             look.enemies[look.enemy_count++] = seen_of(e);
         }
     }
@@ -171,6 +174,25 @@ Order* new_order(Opponent* o, OrderKind kind)
     return order;
 }
 
+// How many other enemies that shoot could fire on units attacking enemy t from its far side of
+// their range: the fewer, the cheaper the attack. An army that stands still is taken apart from
+// its edges this way rather than walked into.
+// Counted once per look (the count is quadratic in the enemies), when the look first needs it.
+int exposure(int t)
+{
+    if (look.guards[t] >= 0)
+        return look.guards[t];
+    const Entity* target = look.enemies[t].e;
+    int n = 0;
+    for (int k = 0; k < look.enemy_count; k++) {
+        const Entity* e = look.enemies[k].e;
+        if (k != t && look.enemies[k].volley > 0 && distance(e, target) <= e->shoot_range + target->shoot_range * 0.5f)
+            n++;
+    }
+    look.guards[t] = n;
+    return n;
+}
+
 // Gives every own unit whose look target differs from what it does an attack order, one order
 // per target, uids in list order.
 void emit_attacks(Opponent* o)
@@ -220,6 +242,20 @@ bool find_contact()
         any = any || en->engaged;
     }
     return any;
+}
+
+// Whether an enemy unit of the fight is on the move (travelling, or between two cells): one
+// that stands and fires where it is cannot chase units that pull back.
+bool enemy_presses()
+{
+    for (int t = 0; t < look.enemy_count; t++) {
+        const Entity* e = look.enemies[t].e;
+        if (!look.enemies[t].engaged || e->type == ET_BUILDING)
+            continue;
+        if (e->task.type == ETT_TRAVEL || e->task.type == ETT_STEPTRAVEL || !v3i_eq(&e->p0, &e->p1))
+            return true;
+    }
+    return false;
 }
 
 // The own turret building farthest from the fight's enemies' mean cell, to fall back on; null
@@ -355,8 +391,9 @@ void focus_fire(Opponent* o, GameEnv* env)
             }
             if (wait_for_cover && !covered(en))
                 continue;
-            // Units before buildings: a building stays where it is.
-            float d = distance(u->e, en->e) + (en->e->type == ET_BUILDING ? 6 : 0);
+            // Units before buildings: a building stays where it is. The less guarded first.
+            float d = distance(u->e, en->e) + (en->e->type == ET_BUILDING ? 6 : 0) +
+                      EXPOSURE_CELLS * exposure(order_of[k]);
             if ((u->target < 0 || d < best_d) && reaches(o, env, u->e, en->e) == 1) {
                 u->target = order_of[k];
                 best_d = d;
@@ -441,7 +478,7 @@ void advance(Opponent* o, GameEnv* env)
             int best = -1;
             float best_d = 0;
             for (int t = 0; t < look.enemy_count; t++) {
-                float d = distance(scout[kind], look.enemies[t].e);
+                float d = distance(scout[kind], look.enemies[t].e) + EXPOSURE_CELLS * exposure(t);
                 if (!tried[t] && (best < 0 || d < best_d)) {
                     best = t;
                     best_d = d;
@@ -513,7 +550,9 @@ void think(Opponent* o, GameEnv* env)
             enemy_dps += look.enemies[t].dps;
             enemy_cost += look.enemies[t].cost;
         }
-    if (strength(own_dps, own_cost) < RETREAT_RATIO * strength(enemy_dps, enemy_cost)) {
+    // Pulling back from an enemy that holds its ground gains nothing: it does not follow, and
+    // the fight would only start again at the next advance. Only a pressing enemy is fled.
+    if (enemy_presses() && strength(own_dps, own_cost) < RETREAT_RATIO * strength(enemy_dps, enemy_cost)) {
         if (Entity* b = fallback_building()) {
             fall_back(o, b);
             return;
