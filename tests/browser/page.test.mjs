@@ -150,6 +150,9 @@ describe('play', () => {
     await page.mouse.click(400, 300);
     await until(page, () => window.quorvale.pointerLocked, 120000);
     assert.equal((await state(page)).state, 'playing');
+    // Firefox resumes its audio context once its sound server answers, which takes a while on a
+    // busy machine.
+    await until(page, () => window.quorvale.audio.state === 'running', 10000);
     assert.equal((await state(page)).audio.state, 'running');
 
     // The browser freeing the pointer (its own Escape) pauses the game, after what the player

@@ -96,6 +96,9 @@ step('after the click on the start the audio output runs', 30, async (t) => {
   figure(t, `before the click: ${JSON.stringify(await audio())}`);
   await game.startPlaying();
   await sleep(300);
+  // Firefox resumes its context only once its sound server has answered, which a busy machine
+  // can take a while over; the clock is timed from then.
+  await game.waitFor('window.Module.quorvaleAudio?.context.state === "running"', 10000);
   const a = await audio();
   await sleep(1000);
   const b = await audio();
