@@ -31,11 +31,8 @@ done
     { echo "tests/browser/firefox.sh: --native must name the desktop game" >&2; exit 2; }
 
 install_packages firefox-esr pulseaudio xvfb xauth xdotool x11-apps faketime imagemagick
-command -v node >/dev/null && command -v npm >/dev/null || install_packages nodejs npm
-if ! cmp -s tests/browser/package-lock.json tests/browser/node_modules/.installed-lock; then
-    (cd tests/browser && npm ci --no-audit --no-fund --loglevel=error)
-    cp tests/browser/package-lock.json tests/browser/node_modules/.installed-lock
-fi
+source "$here/lib/run_files.bash"
+install_test_modules
 
 # A sound server of this run's own, which plays into nothing at the pace of a sound card.
 audio=$(mktemp -d)
@@ -57,7 +54,6 @@ export QUORVALE_PAGE=$(realpath "$page") QUORVALE_NATIVE=$(realpath "$native")
 export QUORVALE_BROWSER_OUT=$out QUORVALE_SOURCE=$quorvale_root QUORVALE_ENGINE=firefox
 export PULSE_SERVER=unix:$audio/pulse.sock
 
-source "$here/lib/run_files.bash"
 run_test_files "$out" xvfb-run -a -s "-screen 0 1600x1000x24 -noreset" -- \
     menu play first_view sound failures page graphics
 report_test_files firefox "$out"

@@ -29,9 +29,8 @@ while [ $# -gt 0 ]; do
 done
 
 # The browser, and what the desktop game's picture needs: a real X server, a frozen clock,
-# synthetic input and screenshots. Node comes from PATH when there is one.
+# synthetic input and screenshots.
 install_packages chromium xvfb xauth xdotool x11-apps faketime imagemagick
-command -v node >/dev/null && command -v npm >/dev/null || install_packages nodejs npm
 
 if [ -z "$page" ]; then
     [ -x scripts/web ] || { echo "tests/browser/run.sh: no --page given and no scripts/web to build one" >&2; exit 2; }
@@ -48,11 +47,8 @@ if [ -z "$native" ]; then
     native=build-browser/native/quorvale
 fi
 
-# npm ci once per change of the lock file (it empties node_modules first).
-if ! cmp -s tests/browser/package-lock.json tests/browser/node_modules/.installed-lock; then
-    (cd tests/browser && npm ci --no-audit --no-fund --loglevel=error)
-    cp tests/browser/package-lock.json tests/browser/node_modules/.installed-lock
-fi
+source "$here/lib/run_files.bash"
+install_test_modules
 
 out=${QUORVALE_BROWSER_OUT:-$quorvale_root/build-browser/out}
 rm -rf "$out"
@@ -60,6 +56,5 @@ mkdir -p "$out"
 export QUORVALE_PAGE=$(realpath "$page") QUORVALE_NATIVE=$(realpath "$native")
 export QUORVALE_BROWSER_OUT=$out QUORVALE_SOURCE=$quorvale_root
 
-source "$here/lib/run_files.bash"
 run_test_files "$out" -- menu play first_view sound failures robustness page graphics replay opponent performance
 report_test_files browser "$out"

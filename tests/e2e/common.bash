@@ -98,6 +98,18 @@ wait_exit() {
     fail "the game did not end within $1 s"
 }
 
+# fast_forward_until REGEX TRIES: holds F1 until the game prints a line matching REGEX
+# (grep -E), looking every half second at most TRIES times; the caller checks that it came.
+fast_forward_until() {
+    local i
+    xdotool keydown --window "$window" F1
+    for i in $(seq 1 "$2"); do
+        grep -Eq "$1" "$work/stdout" && break
+        sleep 0.5
+    done
+    xdotool keyup --window "$window" F1
+}
+
 # screenshot FILE: the game window's content as a PNG.
 screenshot() {
     xwd -silent -id "$window" | /usr/bin/convert xwd:- "$1"

@@ -37,12 +37,7 @@ echo "the computer's units moved $moved pixels in $i seconds of fast play"
 awk -v a="$moved" 'BEGIN { exit !(a > 3) }' || fail "the computer's units did not move ($moved pixels)"
 grep -q '^Go to' "$work/stdout" && fail "a travel order was printed, but the player gave none"
 
-xdotool keydown --window "$window" F1
-for i in $(seq 1 240); do
-    grep -Eq '^(Victory|Defeat|Draw) after [0-9]+:[0-5][0-9]$' "$work/stdout" && break
-    sleep 0.5
-done
-xdotool keyup --window "$window" F1
+fast_forward_until '^(Victory|Defeat|Draw) after [0-9]+:[0-5][0-9]$' 240
 grep -E '^(Victory|Defeat|Draw) after' "$work/stdout" || fail "no end line within two minutes"
 grep -Eq '^Victory after' "$work/stdout" && fail "a player who gives no order won"
 sleep 0.5

@@ -69,12 +69,7 @@ read -r n _ < <(centroid "$work/watch.png" $party0_rgb 3)
 [ "$n" -gt 100 ] || fail "party 0 is not in view in the replay ($n pixels)"
 # A click on the ground gives no order in a replay.
 xdotool click --window "$window" 1
-xdotool keydown --window "$window" F1
-for i in $(seq 1 60); do
-    grep -q "^Replay ended$" "$work/stdout" && break
-    sleep 0.5
-done
-xdotool keyup --window "$window" F1
+fast_forward_until '^Replay ended$' 60
 grep -q "^Replay ended$" "$work/stdout" || fail "no \"Replay ended\" line"
 grep -q "^Go to" "$work/stdout" && fail "a click in the replay gave an order"
 sleep 0.5

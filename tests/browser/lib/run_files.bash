@@ -1,4 +1,16 @@
-# Shared by run.sh and firefox.sh: runs the page's test files and counts what they report.
+# Shared by run.sh and firefox.sh: installs node and the tests' modules, runs the page's test
+# files and counts what they report.
+
+# Node comes from PATH when there is one, else from Debian; the pinned modules are installed
+# with npm ci once per change of the lock file (it empties node_modules first).
+install_test_modules() {
+    command -v node >/dev/null && command -v npm >/dev/null || install_packages nodejs npm
+    local dir=$quorvale_root/tests/browser
+    if ! cmp -s "$dir/package-lock.json" "$dir/node_modules/.installed-lock"; then
+        (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error)
+        cp "$dir/package-lock.json" "$dir/node_modules/.installed-lock"
+    fi
+}
 #
 #   run_test_files OUT [WRAPPER...] -- FILE...
 #
