@@ -379,6 +379,12 @@ int run_query(Search search, GameEnv* env, Query& q, Path* path)
                   (int)q.blocked.size(), q.wanted);
 }
 
+struct Answer {
+    Query query;
+    int result;
+    Path route;
+};
+
 void expect_same_outcome(int ra, const Path& a, int rb, const Path& b, const char* form, int q)
 {
     ASSERT_EQ(ra, rb) << form << ", query " << q;
@@ -390,7 +396,10 @@ void expect_same_outcome(int ra, const Path& a, int rb, const Path& b, const cha
 
 // The game's search against the literal forms on generated maps with both armies and more
 // units and buildings placed, interleaved with searches on a hilly world of another size (the
-// search keeps scratch between calls, sized to the map).
+// search keeps scratch between calls, sized to the map). The terrains are final, as a new
+// game's is, so every question is asked twice: the second answer, from memory when entities
+// are not obstacles, must be the first one exactly, and in between the other world's answers
+// must not leak in.
 TEST(PathfindAgreement, GameSearchMatchesTheLiteralFormsOnGeneratedMaps)
 {
     int compared = 0, outcomes[3] = {0, 0, 0}, off_map = 0;
@@ -402,14 +411,29 @@ TEST(PathfindAgreement, GameSearchMatchesTheLiteralFormsOnGeneratedMaps)
         add_building_bunch(12 + myrand() % 40, y, 2, 0);
         GameEnv hills;
         make_hilly_world(&hills, 40, 56, 12, (unsigned)seed);
+        gameenv_terrain_final(env);
+        gameenv_terrain_final(&hills);
+        std::vector<Answer> asked[2];  // per world, with routes owned until the seed's end
         for (int q = 0; q < 800; q++) {
             GameEnv* world = q % 5 == 4 ? &hills : env;
             Query query = random_query(world, q);
-            Path game, trees, plain;
+            Path game, trees, plain, again;
             path_init(&plain);
             int rg = run_query(pathfind_astar, world, query, &game);
             int rt = run_query(astar_reference::pathfind_astar_trees, world, query, &trees);
             expect_same_outcome(rg, game, rt, trees, "first form", q);
+            // This question again at once, and an earlier one to the same world after others.
+            std::vector<Answer>& history = asked[q % 5 == 4];
+            if (!history.empty()) {
+                const Answer& earlier = history[(size_t)q * 7919 % history.size()];
+                Path p;
+                int rp = run_query(pathfind_astar, world, const_cast<Query&>(earlier.query), &p);
+                expect_same_outcome(earlier.result, earlier.route, rp, p, "asked later", q);
+                path_free(&p);
+            }
+            int ra = run_query(pathfind_astar, world, query, &again);
+            expect_same_outcome(rg, game, ra, again, "asked again", q);
+            history.push_back({query, rg, again});
             if (q % 4 == 1) {  // the slow plain scan on a share of the queries
                 int rp = run_query(astar_reference::pathfind_astar_plain, world, query, &plain);
                 expect_same_outcome(rg, game, rp, plain, "plain scan", q);
@@ -426,6 +450,9 @@ TEST(PathfindAgreement, GameSearchMatchesTheLiteralFormsOnGeneratedMaps)
                 return;
             }
         }
+        for (auto& list : asked)
+            for (Answer& a : list)
+                path_free(&a.route);
         gameenv_free(&hills);
         gameenv_free(env);
     }

@@ -246,6 +246,7 @@ bool create_world_at(s64 second)
     if (voxeldata_allocate(&main_gameenv.voxeldata, &area) != 0)
         return false;
     genmap(&main_gameenv.voxeldata, (int)second);
+    gameenv_terrain_final(&main_gameenv);
     note_start(second);
     add_some_units();
     return true;
@@ -279,6 +280,7 @@ void create_game_at(s64 second)
     genmesh(&main_gameenv.voxeldata, &main_gameenv.voxeldata.area, &main_voxel_mesh);
     main_voxel_mesh.texture_handle = main_voxel_texture;
     std::printf("Done in %i ms.\n", (int)(SDL_GetTicks() - start));
+    gameenv_terrain_final(&main_gameenv);
 
     note_start(second);
     add_some_units();

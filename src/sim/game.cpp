@@ -7,6 +7,7 @@
 #include "entitytask.h"
 #include "portable_math.h"
 #include "random.h"
+#include "routememo.h"
 #include "sound.h"
 
 int next_entity_uid = 1;
@@ -361,6 +362,13 @@ void gameenv_init(GameEnv* env)
     occupancy_init(&env->occupancy);
     env->scan_for_content = false;
     env->party_hits = 0;
+    env->route_memo = nullptr;
+}
+
+void gameenv_terrain_final(GameEnv* env)
+{
+    route_memo_free(env->route_memo);
+    env->route_memo = route_memo_new();
 }
 
 void gameenv_add_entity(GameEnv* env, Entity* e)
@@ -377,6 +385,8 @@ void gameenv_remove_entity(GameEnv* env, Entity* e)
 
 void gameenv_free(GameEnv* env)
 {
+    route_memo_free(env->route_memo);
+    env->route_memo = nullptr;
     voxeldata_free(&env->voxeldata);
     occupancy_free(&env->occupancy);
     while (Entity* e = env->entities.lh_first) {

@@ -33,6 +33,8 @@ enum ProjectileType {
 
 // One unit, building or wreck. Allocated with std::malloc by its creator and owned by the entity
 // list of the GameEnv, which releases it with std::free.
+struct RouteMemo;
+
 struct Entity {
     ListEntry<Entity> entries;  // membership in GameEnv::entities
     EntityType type;
@@ -115,6 +117,8 @@ struct GameEnv {
                                  // enemies walk the list instead
     u64 party_hits;              // projectile hits on an entity of a party other than the
                                  // shooter's, since gameenv_init; counted, never read by the update
+    RouteMemo* route_memo;       // route searches remembered since the terrain became final
+                                 // (gameenv_terrain_final); owned; null: every search runs
 };
 
 // The running uid counter: the next entity created takes this uid. Never reset during a run.
@@ -145,6 +149,10 @@ void entity_run(Entity* e, float dtime, GameEnv* env);
 
 // Empties the world (no terrain, no entities).
 void gameenv_init(GameEnv* env);
+// Says that the terrain will not change again until gameenv_free: from now on route searches
+// that do not treat entities as obstacles may be answered from memory (the same answers,
+// faster). A new game calls it once its map is generated; worlds built by hand need not.
+void gameenv_terrain_final(GameEnv* env);
 // Links the entity at the head of the world's list: it becomes the first in list order.
 void gameenv_add_entity(GameEnv* env, Entity* e);
 // Unlinks the entity from the world's list; the caller still owns it.

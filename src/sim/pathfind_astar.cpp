@@ -17,6 +17,7 @@
 #include "game.h"
 #include "materialtypes.h"
 #include "rbtree.h"
+#include "routememo.h"
 
 namespace {
 
@@ -121,6 +122,7 @@ struct Scratch {
     // it (what is_connected asks of the cell below the destination).
     u8 ground_ok[256];
     int ground_for;  // 1 + the flags ground_ok was made for; 0 before the first search
+    bool out_of_memory;  // this search ran out of memory: its answer is not the terrain's
 };
 
 Scratch scratch = {};
@@ -158,8 +160,10 @@ bool grow_nodes()
 // A fresh node for cell p, or null when out of memory; *index receives its arena index.
 Node* new_node(const V3i* p, u32* index)
 {
-    if (scratch.node_count == scratch.node_capacity && !grow_nodes())
+    if (scratch.node_count == scratch.node_capacity && !grow_nodes()) {
+        scratch.out_of_memory = true;
         return nullptr;
+    }
     *index = (u32)scratch.node_count++;
     Node* n = node_at(*index);
     n->p = *p;
@@ -207,6 +211,7 @@ bool begin_search(const Area* map)
     s.node_count = 0;
     s.heap_count = 0;
     s.closed_count = 0;
+    s.out_of_memory = false;
     return true;
 }
 
@@ -330,8 +335,10 @@ int retrace_path(Path* result, Node* n)
     if (count == 0)
         return 0;
     V3i* coords = (V3i*)std::malloc(sizeof(V3i) * count);
-    if (!coords)
+    if (!coords) {
+        scratch.out_of_memory = true;
         return -1;
+    }
     result->coords = coords;
     result->length = count;
     int i = count - 1;
@@ -559,12 +566,21 @@ int pathfind_astar(Path* result, V3i* from, V3i* to, GameEnv* env, int graphflag
 {
     if (v3i_eq(from, to))
         return 0;
+    // Without entities in the way the answer is the terrain's alone.
+    RouteMemo* memo = graphflags & GF_ENTITIES_BLOCK ? nullptr : env->route_memo;
+    RouteQuery query = {*from,     *to, graphflags, max_loops, wanted_distance, additional_blocked,
+                        additional_blocked_count};
+    int ret;
+    if (memo && route_memo_find(memo, &query, result, &ret))
+        return ret;
     if (!begin_search(&env->voxeldata.area))
         return 0;
     prepare_ground(graphflags);
     auto search = max_loops <= KEYED_MAX_LOOPS ? astar_search<true> : astar_search<false>;
-    int ret = search(result, from, to, env, graphflags, max_loops, additional_blocked,
-                     additional_blocked_count, wanted_distance);
+    ret = search(result, from, to, env, graphflags, max_loops, additional_blocked,
+                 additional_blocked_count, wanted_distance);
     end_search();
+    if (memo && !scratch.out_of_memory)
+        route_memo_store(memo, &query, result, ret);
     return ret;
 }
