@@ -8,20 +8,12 @@ namespace {
 
 constexpr int FIRST_CAPACITY = 4096;
 
+// Of GL_POINTS (0), GL_LINES (1), GL_TRIANGLES (4) and GL_QUADS (7); 0 for the modes not drawn.
 int vertices_per_primitive(GLenum mode)
 {
-    switch (mode) {
-    case GL_POINTS:
-        return 1;
-    case GL_LINES:
-        return 2;
-    case GL_TRIANGLES:
-        return 3;
-    case GL_QUADS:
-        return 4;
-    default:
-        return 0;
-    }
+    static_assert(GL_POINTS == 0 && GL_LINES == 1 && GL_TRIANGLES == 4 && GL_QUADS == 7);
+    static const int PER_MODE[8] = {1, 2, 0, 0, 3, 0, 0, 4};
+    return mode < 8 ? PER_MODE[mode] : 0;
 }
 
 // The vertex `v` through the matrices, in clip coordinates, with its attributes.
@@ -155,12 +147,6 @@ BatchVertex* batch_append(VertexBatch* b, int n)
     BatchVertex* room = b->vertices + b->count;
     b->count += n;
     return room;
-}
-
-void batch_free(VertexBatch* b)
-{
-    std::free(b->vertices);
-    batch_init(b);
 }
 
 void immediate_init(ImmediateState* s)

@@ -28,8 +28,6 @@ struct VertexBatch {
 void batch_init(VertexBatch* b);
 // Room for `n` more vertices at the end (count grows by n): null only when memory runs out.
 BatchVertex* batch_append(VertexBatch* b, int n);
-// Releases the storage.
-void batch_free(VertexBatch* b);
 
 // Where finished triangles go: room for `n` vertices, or null to drop them.
 class VertexSink {
