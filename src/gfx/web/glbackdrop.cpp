@@ -267,12 +267,8 @@ void backdrop_changed()
 
 void backdrop_context_restored()
 {
-    Backdrop* b = &backdrop;
-    // The new context's formats are compared afresh.
-    b->supported = -1;
-    b->width = b->height = 0;
-    b->holds = false;
-    b->seen = false;
+    // Nothing held, and the new context's formats compared afresh.
+    backdrop = Backdrop{};
 }
 
 bool backdrop_draw(GLenum mode, GLint first, GLsizei count, void (*draw)(GLenum, GLint, GLsizei))

@@ -357,8 +357,11 @@ void glDrawArrays(GLenum mode, GLint first, GLsizei count)
                                 &l->viewport, &sink);
     } else if (place == ARRAYS_IN_BUFFERS) {
         glweb_flush();
-        // The first draw after a clear may come from the copy of the last frame's start.
-        if (!(l->just_cleared && backdrop_draw(mode, first, count, draw_from_buffers)))
+        // The first draw after a clear may come from the copy of the last frame's start; the
+        // frame's next ones are drawn on it.
+        bool frame_start = l->just_cleared;
+        l->just_cleared = false;
+        if (!(frame_start && backdrop_draw(mode, first, count, draw_from_buffers)))
             draw_from_buffers(mode, first, count);
     } else {
         glweb_warn_once(&warned, "glDrawArrays: arrays partly in buffer objects are not drawn");
