@@ -1,7 +1,10 @@
 #include "glbackdrop.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include <emscripten.h>
 
@@ -100,8 +103,7 @@ struct BackdropKey {
     float current_color[4];
     float current_texcoord[2];
     std::uint32_t texture;
-    std::int32_t sampling[4];  // the texture's filters and wrapping
-    std::uint32_t generation;  // of buffers' and textures' contents
+    std::uint32_t generation;  // of buffers' and textures' contents and sampling
     float alpha_ref;
     std::int32_t depth_test, depth_func, depth_mask;
 };
@@ -120,6 +122,9 @@ struct Backdrop {
 };
 
 Backdrop backdrop;
+// Each texture's filters and wrapping as last set (0 before that, which no value equals). Kept
+// here rather than read back from WebGL, whose queries wait for the drawing queued before them.
+std::vector<std::array<GLint, 4>> sampling;
 
 ArrayKey array_key(const ClientArray& a)
 {
@@ -138,8 +143,6 @@ ArrayKey array_key(const ClientArray& a)
 void make_key(BackdropKey* k, const WebGlLayer* l, GLenum mode, GLint first, GLsizei count,
               int buffer_size)
 {
-    static const GLenum SAMPLING[4] = {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_WRAP_S,
-                                       GL_TEXTURE_WRAP_T};
     std::memset(k, 0, sizeof *k);
     std::memcpy(k->clear_color, l->clear_color, sizeof k->clear_color);
     k->clear_depth = l->clear_depth;
@@ -158,11 +161,7 @@ void make_key(BackdropKey* k, const WebGlLayer* l, GLenum mode, GLint first, GLs
         k->current_texcoord[0] = l->immediate.current.s;
         k->current_texcoord[1] = l->immediate.current.t;
     }
-    // The game sets a texture's filters before every draw, so they are read, not counted.
     k->texture = l->texturing ? l->texture : 0;
-    emscripten_glBindTexture(GL_TEXTURE_2D, k->texture);
-    for (int i = 0; i < 4 && k->texture; i++)
-        emscripten_glGetTexParameteriv(GL_TEXTURE_2D, SAMPLING[i], &k->sampling[i]);
     k->generation = backdrop.generation;
     k->alpha_ref = l->alpha_test && l->alpha_func != GL_ALWAYS ? l->alpha_ref : -1.0f;
     k->depth_test = l->depth_test;
@@ -265,10 +264,24 @@ void backdrop_changed()
     backdrop.generation++;
 }
 
+void backdrop_texture_parameter(GLuint texture, GLenum name, GLint value)
+{
+    static const GLenum NAMES[4] = {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_WRAP_S,
+                                    GL_TEXTURE_WRAP_T};
+    int i = std::find(NAMES, NAMES + 4, name) - NAMES;
+    if (texture >= sampling.size())
+        sampling.resize(texture + 1, {0, 0, 0, 0});
+    if (i == 4 || sampling[texture][i] != value)
+        backdrop.generation++;
+    if (i < 4)
+        sampling[texture][i] = value;
+}
+
 void backdrop_context_restored()
 {
     // Nothing held, and the new context's formats compared afresh.
     backdrop = Backdrop{};
+    sampling.clear();
 }
 
 bool backdrop_draw(GLenum mode, GLint first, GLsizei count, void (*draw)(GLenum, GLint, GLsizei))

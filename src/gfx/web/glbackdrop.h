@@ -17,6 +17,9 @@
 // A buffer's or texture's contents changed, or one was deleted: a copy of a start that used
 // them no longer stands for it.
 void backdrop_changed();
+// glTexParameteri on `texture`: a change of its filters or wrapping is a change of it; the
+// same values again (the game sets them before every draw) are not.
+void backdrop_texture_parameter(GLuint texture, GLenum name, GLint value);
 
 // A restored context holds none of the copy's objects: they are made (and the browser's
 // depth formats compared) again before the next copy.

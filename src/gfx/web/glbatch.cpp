@@ -125,13 +125,6 @@ void emit_triangles(const ImmediateState* s, const MatrixState* matrices, Vertex
 
 }  // namespace
 
-void batch_init(VertexBatch* b)
-{
-    b->vertices = nullptr;
-    b->count = 0;
-    b->capacity = 0;
-}
-
 BatchVertex* batch_append(VertexBatch* b, int n)
 {
     if (b->count + n > b->capacity) {

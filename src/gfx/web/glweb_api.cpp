@@ -42,16 +42,7 @@ bool has_alpha(GLint internal_format)
 // Components per pixel of an upload format, 0 for the ones the layer does not take.
 int components(GLenum format)
 {
-    switch (format) {
-    case GL_RGBA:
-    case GL_BGRA:
-        return 4;
-    case GL_RGB:
-    case GL_BGR:
-        return 3;
-    default:
-        return 0;
-    }
+    return format == GL_RGBA || format == GL_BGRA ? 4 : (format == GL_RGB || format == GL_BGR ? 3 : 0);
 }
 
 // Rows start at multiples of four bytes, OpenGL's and WebGL's default unpack alignment.
@@ -269,6 +260,7 @@ void glTexParameteri(GLenum target, GLenum name, GLint value)
 {
     glweb_flush();
     emscripten_glBindTexture(GL_TEXTURE_2D, glweb().texture);
+    backdrop_texture_parameter(glweb().texture, name, value);
     emscripten_glTexParameteri(target, name, value);
 }
 

@@ -50,15 +50,10 @@ const Mat4 IDENTITY = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
 // The state OpenGL starts with; WebGL objects come later, once there is a context.
 WebGlLayer initial_layer()
 {
-    WebGlLayer l = {};
+    WebGlLayer l = {};  // an empty batch, no objects, nothing switched on
     matrices_init(&l.matrices);
     immediate_init(&l.immediate);
-    batch_init(&l.batch);
     arrays_init(&l.arrays);
-    l.alpha_func = GL_ALWAYS;
-    l.depth_func = GL_LESS;
-    l.depth_mask = true;
-    l.clear_depth = 1.0f;
     return l;
 }
 

@@ -36,13 +36,13 @@ struct WebGlLayer {
     bool texturing;            // GL_TEXTURE_2D
     GLuint texture;            // the game's bound texture
     bool alpha_test;           // GL_ALPHA_TEST
-    GLenum alpha_func;
+    GLenum alpha_func = GL_ALWAYS;
     float alpha_ref;
     bool depth_test;
-    GLenum depth_func;
-    bool depth_mask;
+    GLenum depth_func = GL_LESS;
+    bool depth_mask = true;
     float clear_color[4];      // glClearColor and glClearDepth as last given
-    float clear_depth;
+    float clear_depth = 1.0f;
     bool just_cleared;         // colour and depth cleared with these values, nothing drawn since
 };
 
