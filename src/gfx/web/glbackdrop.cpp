@@ -119,6 +119,7 @@ struct Backdrop {
     bool seen;          // the last frame started as `last`, drawn straight
     BackdropKey last;
     std::uint32_t generation;  // grows with every change of a buffer's or texture's contents
+                               // or sampling
 };
 
 Backdrop backdrop;
