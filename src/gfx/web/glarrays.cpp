@@ -60,20 +60,14 @@ GLsizei array_step(const ClientArray* array)
     return array->size * (array->type == GL_FLOAT ? 4 : 1);
 }
 
-bool arrays_all_in_buffers(const ClientArrays* a)
+ArraysPlace arrays_place(const ClientArrays* a)
 {
-    for (const ClientArray* array : {&a->vertex, &a->color, &a->texcoord})
-        if (array->enabled && array->buffer == 0)
-            return false;
-    return true;
-}
-
-bool arrays_all_in_memory(const ClientArrays* a)
-{
-    for (const ClientArray* array : {&a->vertex, &a->color, &a->texcoord})
-        if (array->enabled && array->buffer != 0)
-            return false;
-    return true;
+    int enabled = 0, in_buffers = 0;
+    for (const ClientArray* array : {&a->vertex, &a->color, &a->texcoord}) {
+        enabled += array->enabled;
+        in_buffers += array->enabled && array->buffer != 0;
+    }
+    return in_buffers == 0 ? ARRAYS_IN_MEMORY : in_buffers == enabled ? ARRAYS_IN_BUFFERS : ARRAYS_MIXED;
 }
 
 void arrays_draw_from_memory(const ClientArrays* a, GLenum mode, GLint first, GLsizei count,

@@ -33,10 +33,10 @@ bool array_point(ClientArray* array, GLint size, GLenum type, GLsizei stride, co
                  GLuint buffer);
 // Bytes from one vertex to the next.
 GLsizei array_step(const ClientArray* array);
-// True when every enabled array lies in a buffer object (the draw can go straight to WebGL).
-bool arrays_all_in_buffers(const ClientArrays* a);
-// True when no enabled array lies in a buffer object (the draw can be read on the CPU).
-bool arrays_all_in_memory(const ClientArrays* a);
+// Where the enabled arrays lie: all in client memory (the draw is read on the CPU; so too
+// with none enabled), all in buffer objects (it can go straight to WebGL), or some in each.
+enum ArraysPlace { ARRAYS_IN_MEMORY, ARRAYS_IN_BUFFERS, ARRAYS_MIXED };
+ArraysPlace arrays_place(const ClientArrays* a);
 // glDrawArrays over arrays in client memory: each vertex is fed to the immediate-mode path
 // with its colour and texture coordinates from the enabled arrays, the current ones for the
 // others. The current colour and texture coordinates are left as they were.

@@ -1,5 +1,7 @@
 #include "glbackdrop.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -68,16 +70,15 @@ EM_JS(int, web_backdrop_same_depth, (), {
     return 0;
 });
 
-EM_JS(int, web_backdrop_allowed, (), {
-    return !(window.quorvale && window.quorvale.keepBackdrop === false);
-});
-
 EM_JS(void, web_backdrop_used, (), {
     if (window.quorvale)
         window.quorvale.backdropFrames++;
 });
 
-EM_JS(int, web_drawing_buffer_size, (), {
+// The drawing buffer's size as width << 16 | height, or 0 while the page has the copy off.
+EM_JS(int, web_backdrop_screen, (), {
+    if (window.quorvale && window.quorvale.keepBackdrop === false)
+        return 0;
     return (GLctx.drawingBufferWidth << 16) | GLctx.drawingBufferHeight;
 });
 
@@ -85,7 +86,7 @@ EM_JS(int, web_drawing_buffer_size, (), {
 struct ArrayKey {
     std::int32_t enabled, size, type, stride;
     std::uintptr_t pointer;
-    std::uint32_t buffer, generation;
+    std::uint32_t buffer;
 };
 
 // Everything a frame's start depends on. Filled from zero and compared byte for byte (floats
@@ -101,7 +102,8 @@ struct BackdropKey {
     ArrayKey vertex, texcoord, color;
     float current_color[4];
     float current_texcoord[2];
-    std::uint32_t texture, texture_generation;
+    std::uint32_t texture;
+    std::uint32_t generation;  // of buffers' and textures' contents and sampling
     float alpha_ref;
     std::int32_t depth_test, depth_func, depth_mask;
 };
@@ -116,24 +118,14 @@ struct Backdrop {
     BackdropKey held;
     bool seen;          // the last frame started as `last`, drawn straight
     BackdropKey last;
-    GLenum other_caps[8];  // capabilities outside the layer's model that are on
-    int other_cap_count;
+    std::uint32_t generation;  // grows with every change of a buffer's or texture's contents
+                               // or sampling
 };
 
 Backdrop backdrop;
-std::vector<unsigned> buffer_generations, texture_generations;
-
-unsigned generation_of(const std::vector<unsigned>& generations, GLuint name)
-{
-    return name < generations.size() ? generations[name] : 0;
-}
-
-void advance(std::vector<unsigned>* generations, GLuint name)
-{
-    if (name >= generations->size())
-        generations->resize(name + 1, 0);
-    (*generations)[name]++;
-}
+// Each texture's filters and wrapping as last set (0 before that, which no value equals). Kept
+// here rather than read back from WebGL, whose queries wait for the drawing queued before them.
+std::vector<std::array<GLint, 4>> sampling;
 
 ArrayKey array_key(const ClientArray& a)
 {
@@ -146,7 +138,6 @@ ArrayKey array_key(const ClientArray& a)
     k.stride = a.stride;
     k.pointer = reinterpret_cast<std::uintptr_t>(a.pointer);
     k.buffer = a.buffer;
-    k.generation = generation_of(buffer_generations, a.buffer);
     return k;
 }
 
@@ -156,10 +147,7 @@ void make_key(BackdropKey* k, const WebGlLayer* l, GLenum mode, GLint first, GLs
     std::memset(k, 0, sizeof *k);
     std::memcpy(k->clear_color, l->clear_color, sizeof k->clear_color);
     k->clear_depth = l->clear_depth;
-    k->viewport[0] = l->viewport.x;
-    k->viewport[1] = l->viewport.y;
-    k->viewport[2] = l->viewport.w;
-    k->viewport[3] = l->viewport.h;
+    std::memcpy(k->viewport, &l->viewport, sizeof k->viewport);
     k->buffer_size = buffer_size;
     std::memcpy(k->mvp, l->matrices.mvp.m, sizeof k->mvp);
     k->mode = mode;
@@ -174,9 +162,8 @@ void make_key(BackdropKey* k, const WebGlLayer* l, GLenum mode, GLint first, GLs
         k->current_texcoord[0] = l->immediate.current.s;
         k->current_texcoord[1] = l->immediate.current.t;
     }
-    GLuint texture = l->texturing && l->texture ? l->texture : l->white_texture;
-    k->texture = texture;
-    k->texture_generation = generation_of(texture_generations, texture);
+    k->texture = l->texturing ? l->texture : 0;
+    k->generation = backdrop.generation;
     k->alpha_ref = l->alpha_test && l->alpha_func != GL_ALWAYS ? l->alpha_ref : -1.0f;
     k->depth_test = l->depth_test;
     k->depth_func = (std::int32_t)l->depth_func;
@@ -191,26 +178,11 @@ bool same(const BackdropKey& a, const BackdropKey& b)
 // The program, the quad and the framebuffer; false when the browser lacks a part of them.
 bool make_objects(Backdrop* b)
 {
+    static const char* const ATTRIBUTES[] = {"a_position"};
     if (!web_backdrop_possible())
         return false;
-    GLuint vs = glweb_compile(GL_VERTEX_SHADER, VERTEX_SHADER);
-    GLuint fs = glweb_compile(GL_FRAGMENT_SHADER, FRAGMENT_SHADER);
-    if (!vs || !fs) {
-        // Deleting shader 0 is allowed and does nothing.
-        emscripten_glDeleteShader(vs);
-        emscripten_glDeleteShader(fs);
-        return false;
-    }
-    b->program = emscripten_glCreateProgram();
-    emscripten_glAttachShader(b->program, vs);
-    emscripten_glAttachShader(b->program, fs);
-    emscripten_glBindAttribLocation(b->program, ATTRIB_POSITION, "a_position");
-    emscripten_glLinkProgram(b->program);
-    emscripten_glDeleteShader(vs);
-    emscripten_glDeleteShader(fs);
-    GLint ok = 0;
-    emscripten_glGetProgramiv(b->program, GL_LINK_STATUS, &ok);
-    if (!ok)
+    b->program = glweb_program(VERTEX_SHADER, FRAGMENT_SHADER, ATTRIBUTES, 1);
+    if (!b->program)
         return false;
     emscripten_glUseProgram(b->program);
     emscripten_glUniform1i(emscripten_glGetUniformLocation(b->program, "u_color"), 0);
@@ -219,7 +191,7 @@ bool make_objects(Backdrop* b)
 
     static const float QUAD[12] = {-1, -1, 1, -1, 1, 1, 1, 1, -1, 1, -1, -1};
     emscripten_glGenBuffers(1, &b->quad);
-    glweb_bind_array_buffer(b->quad);
+    emscripten_glBindBuffer(GL_ARRAY_BUFFER, b->quad);
     emscripten_glBufferData(GL_ARRAY_BUFFER, sizeof QUAD, QUAD, GL_STATIC_DRAW);
 
     emscripten_glGenFramebuffers(1, &b->framebuffer);
@@ -228,13 +200,15 @@ bool make_objects(Backdrop* b)
     return true;
 }
 
-void sample_nearest(GLuint texture)
+// A texture of the drawing buffer's size, `format` bytes or depth, one texel a pixel.
+void size_texture(GLuint texture, GLenum format, GLenum type, int width, int height)
 {
-    glweb_bind_texture(texture);
+    emscripten_glBindTexture(GL_TEXTURE_2D, texture);
     emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    emscripten_glTexImage2D(GL_TEXTURE_2D, 0, format, width, height, 0, format, type, nullptr);
 }
 
 // Textures of the drawing buffer's size behind the framebuffer; false if it cannot be complete.
@@ -243,12 +217,8 @@ bool size_textures(Backdrop* b, int width, int height)
     if (b->width == width && b->height == height)
         return true;
     b->holds = false;
-    sample_nearest(b->color_texture);
-    emscripten_glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                            nullptr);
-    sample_nearest(b->depth_texture);
-    emscripten_glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, width, height, 0, GL_DEPTH_COMPONENT,
-                            GL_UNSIGNED_INT, nullptr);
+    size_texture(b->color_texture, GL_RGBA, GL_UNSIGNED_BYTE, width, height);
+    size_texture(b->depth_texture, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, width, height);
     emscripten_glBindFramebuffer(GL_FRAMEBUFFER, b->framebuffer);
     emscripten_glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, b->color_texture, 0);
     emscripten_glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, b->depth_texture, 0);
@@ -263,22 +233,22 @@ bool size_textures(Backdrop* b, int width, int height)
 }
 
 // Writes the copy's colour and depth over the whole drawing buffer, then gives WebGL back the
-// state the layer believes it has.
+// state the layer set.
 void put_back(Backdrop* b, WebGlLayer* l)
 {
     emscripten_glUseProgram(b->program);
     emscripten_glActiveTexture(GL_TEXTURE1);
     emscripten_glBindTexture(GL_TEXTURE_2D, b->depth_texture);
     emscripten_glActiveTexture(GL_TEXTURE0);
-    glweb_bind_texture(b->color_texture);
+    emscripten_glBindTexture(GL_TEXTURE_2D, b->color_texture);
     // Depth is written only with the test on; ALWAYS lets every pixel through.
     if (!l->depth_test)
         emscripten_glEnable(GL_DEPTH_TEST);
     emscripten_glDepthFunc(GL_ALWAYS);
-    glweb_bind_array_buffer(b->quad);
+    emscripten_glBindBuffer(GL_ARRAY_BUFFER, b->quad);
     emscripten_glVertexAttribPointer(ATTRIB_POSITION, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
-    glweb_set_attrib_array(ATTRIB_TEXCOORD, false);
-    glweb_set_attrib_array(ATTRIB_COLOR, false);
+    emscripten_glDisableVertexAttribArray(ATTRIB_TEXCOORD);
+    emscripten_glDisableVertexAttribArray(ATTRIB_COLOR);
     emscripten_glDrawArrays(GL_TRIANGLES, 0, 6);
     web_backdrop_used();
 
@@ -290,59 +260,41 @@ void put_back(Backdrop* b, WebGlLayer* l)
 
 }  // namespace
 
-void backdrop_buffer_written(GLuint buffer)
+void backdrop_changed()
 {
-    advance(&buffer_generations, buffer);
+    backdrop.generation++;
 }
 
-void backdrop_texture_written(GLuint texture)
+void backdrop_texture_parameter(GLuint texture, GLenum name, GLint value)
 {
-    advance(&texture_generations, texture);
-}
-
-void backdrop_capability(GLenum cap, bool on)
-{
-    Backdrop* b = &backdrop;
-    for (int i = 0; i < b->other_cap_count; i++) {
-        if (b->other_caps[i] != cap)
-            continue;
-        if (!on)
-            b->other_caps[i] = b->other_caps[--b->other_cap_count];
-        return;
-    }
-    if (on && b->other_cap_count < (int)(sizeof b->other_caps / sizeof b->other_caps[0]))
-        b->other_caps[b->other_cap_count++] = cap;
-    else if (on)
-        b->supported = 0;  // more than the game ever switches: keep to the plain way for good
+    static const GLenum NAMES[4] = {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_WRAP_S,
+                                    GL_TEXTURE_WRAP_T};
+    int i = std::find(NAMES, NAMES + 4, name) - NAMES;
+    if (texture >= sampling.size())
+        sampling.resize(texture + 1, {0, 0, 0, 0});
+    if (i == 4 || sampling[texture][i] != value)
+        backdrop.generation++;
+    if (i < 4)
+        sampling[texture][i] = value;
 }
 
 void backdrop_context_restored()
 {
-    Backdrop* b = &backdrop;
-    for (int i = 0; i < b->other_cap_count; i++)
-        emscripten_glEnable(b->other_caps[i]);
-    // The new context's formats are compared afresh.
-    b->supported = -1;
-    b->width = b->height = 0;
-    b->holds = false;
-    b->seen = false;
-}
-
-bool backdrop_may_defer_clear()
-{
-    Backdrop* b = &backdrop;
-    if (b->supported < 0)
-        b->supported = make_objects(b) ? 1 : 0;
-    return b->supported == 1 && b->other_cap_count == 0 && web_backdrop_allowed();
+    // Nothing held, and the new context's formats compared afresh.
+    backdrop = Backdrop{};
+    sampling.clear();
 }
 
 bool backdrop_draw(GLenum mode, GLint first, GLsizei count, void (*draw)(GLenum, GLint, GLsizei))
 {
     Backdrop* b = &backdrop;
     WebGlLayer* l = &glweb();
-    int buffer_size = web_drawing_buffer_size();
+    if (b->supported < 0)
+        b->supported = make_objects(b) ? 1 : 0;
+    int buffer_size = b->supported ? web_backdrop_screen() : 0;
     int width = buffer_size >> 16, height = buffer_size & 0xFFFF;
-    if (l->viewport.x != 0 || l->viewport.y != 0 || l->viewport.w != width || l->viewport.h != height)
+    if (!buffer_size || l->viewport.x != 0 || l->viewport.y != 0 || l->viewport.w != width ||
+        l->viewport.h != height)
         return false;
     BackdropKey key;
     make_key(&key, l, mode, first, count, buffer_size);

@@ -3,131 +3,58 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <initializer_list>
 
 namespace {
 
 constexpr int FIRST_CAPACITY = 4096;
 
+// Of GL_POINTS (0), GL_LINES (1), GL_TRIANGLES (4) and GL_QUADS (7); 0 for the modes not drawn.
 int vertices_per_primitive(GLenum mode)
 {
-    switch (mode) {
-    case GL_POINTS:
-        return 1;
-    case GL_LINES:
-        return 2;
-    case GL_TRIANGLES:
-        return 3;
-    case GL_QUADS:
-        return 4;
-    default:
-        return 0;
-    }
+    static_assert(GL_POINTS == 0 && GL_LINES == 1 && GL_TRIANGLES == 4 && GL_QUADS == 7);
+    static const int PER_MODE[8] = {1, 2, 0, 0, 3, 0, 0, 4};
+    return mode < 8 ? PER_MODE[mode] : 0;
 }
 
-// A vertex in clip coordinates with the attributes it carries.
-struct ClipVertex {
-    float p[4];
-    BatchVertex attributes;
-};
-
-ClipVertex to_clip(const BatchVertex& v, const MatrixState* matrices)
+// The vertex `v` through the matrices, in clip coordinates, with its attributes.
+BatchVertex to_clip(const BatchVertex& v, const MatrixState* matrices)
 {
-    ClipVertex c;
-    mat4_transform_point(&matrices->mvp, v.x, v.y, v.z, c.p);
-    c.attributes = v;
+    float p[4];
+    mat4_transform_point(&matrices->mvp, v.x, v.y, v.z, p);
+    BatchVertex c = v;
+    c.x = p[0], c.y = p[1], c.z = p[2], c.w = p[3];
     return c;
 }
 
-ClipVertex mix(const ClipVertex& a, const ClipVertex& b, float t)
+BatchVertex mix(const BatchVertex& a, const BatchVertex& b, float t)
 {
-    ClipVertex m = a;
-    for (int i = 0; i < 4; i++)
-        m.p[i] = a.p[i] + (b.p[i] - a.p[i]) * t;
-    m.attributes.s = a.attributes.s + (b.attributes.s - a.attributes.s) * t;
-    m.attributes.t = a.attributes.t + (b.attributes.t - a.attributes.t) * t;
-    for (int i = 0; i < 4; i++)
-        m.attributes.rgba[i] = a.attributes.rgba[i] + (b.attributes.rgba[i] - a.attributes.rgba[i]) * t;
-    return m;
+    auto at = [t](float u, float v) { return u + (v - u) * t; };
+    return BatchVertex{at(a.x, b.x), at(a.y, b.y), at(a.z, b.z), at(a.w, b.w), at(a.s, b.s), at(a.t, b.t),
+                       {at(a.rgba[0], b.rgba[0]), at(a.rgba[1], b.rgba[1]), at(a.rgba[2], b.rgba[2]),
+                        at(a.rgba[3], b.rgba[3])}};
 }
 
-// Cuts the segment to the side of a clip plane where `da`/`db` (the signed distances of its
-// ends) are not negative: false when nothing is left.
-bool clip_to_plane(ClipVertex* a, ClipVertex* b, float da, float db)
+// `v` moved by (dx, dy) in normalised device coordinates: in clip coordinates the offset scales
+// with w, so the corner keeps its end's depth and perspective-correct attributes.
+BatchVertex shifted(BatchVertex v, float dx, float dy)
 {
-    if (da < 0 && db < 0)
-        return false;
-    if (da < 0)
-        *a = mix(*a, *b, da / (da - db));
-    else if (db < 0)
-        *b = mix(*b, *a, db / (db - da));
-    return true;
+    v.x += dx * v.w;
+    v.y += dy * v.w;
+    return v;
 }
 
-// OpenGL clips a line to the view volume before it rasterizes it, so a wide line ends where
-// its centre leaves the screen; and the widening happens after the perspective divide, which a
-// line reaching behind the camera must not get to.
-bool clip_line(ClipVertex* a, ClipVertex* b)
+void emit_quad(VertexSink* sink, const BatchVertex corners[4])
 {
-    for (int axis = 0; axis < 3; axis++) {
-        for (float sign : {1.0f, -1.0f}) {
-            float da = a->p[3] + sign * a->p[axis], db = b->p[3] + sign * b->p[axis];
-            if (!clip_to_plane(a, b, da, db))
-                return false;
-        }
-    }
-    return true;
+    static const int ORDER[6] = {0, 1, 2, 0, 2, 3};
+    BatchVertex* out = sink->reserve(6);
+    if (!out)
+        return;
+    for (int i = 0; i < 6; i++)
+        out[i] = corners[ORDER[i]];
 }
 
-// A clipped vertex on screen: pixels from the viewport's lower left corner, depth and
-// attributes as they were.
-struct ScreenVertex {
-    float x, y, z;  // z in normalised device coordinates
-    float inv_w;    // 1 / clip w
-    BatchVertex attributes;
-};
-
-ScreenVertex to_screen(const ClipVertex& c, const Viewport* viewport)
-{
-    float inv_w = 1 / c.p[3];
-    return ScreenVertex{(c.p[0] * inv_w + 1) * 0.5f * viewport->w, (c.p[1] * inv_w + 1) * 0.5f * viewport->h,
-                        c.p[2] * inv_w, inv_w, c.attributes};
-}
-
-// A vertex at (x, y) on screen, drawn with the identity matrices.
-void write_screen(BatchVertex* out, const ScreenVertex& v, float x, float y, const Viewport* viewport)
-{
-    *out = v.attributes;
-    out->x = x / (0.5f * viewport->w) - 1;
-    out->y = y / (0.5f * viewport->h) - 1;
-    out->z = v.z;
-    out->w = 1;
-}
-
-// A corner of a widened line at (x, y) on screen. Depth and attributes continue those along the
-// line from a to b, and the attributes stay perspective-correct: the corner gets the clip w of
-// the point of the line it sits beside.
-void write_line_corner(BatchVertex* out, const ScreenVertex& a, const ScreenVertex& b, float x, float y,
-                       const Viewport* viewport)
-{
-    float ex = b.x - a.x, ey = b.y - a.y;
-    float t = ((x - a.x) * ex + (y - a.y) * ey) / (ex * ex + ey * ey);
-    float inv_w = a.inv_w + (b.inv_w - a.inv_w) * t;
-    auto along = [&](float va, float vb) { return (va * a.inv_w + (vb * b.inv_w - va * a.inv_w) * t) / inv_w; };
-    const BatchVertex &pa = a.attributes, &pb = b.attributes;
-    out->s = along(pa.s, pb.s);
-    out->t = along(pa.t, pb.t);
-    for (int i = 0; i < 4; i++)
-        out->rgba[i] = along(pa.rgba[i], pb.rgba[i]);
-    float w = 1 / inv_w;
-    out->x = (x / (0.5f * viewport->w) - 1) * w;
-    out->y = (y / (0.5f * viewport->h) - 1) * w;
-    out->z = (a.z + (b.z - a.z) * t) * w;
-    out->w = w;
-}
-
-// Mesa rounds line widths and point sizes to whole pixels (at least one), as OpenGL asks of
-// lines and points drawn without antialiasing: halves up for lines, down for points.
+// OpenGL rounds line widths and point sizes to whole pixels (at least one) when it draws them
+// without antialiasing: halves up for lines, down for points.
 int line_pixels(float width)
 {
     return std::max(1, (int)std::floor(width + 0.5f));
@@ -138,65 +65,48 @@ int point_pixels(float size)
     return std::max(1, (int)std::ceil(size - 0.5f));
 }
 
-// Rasterizers work on positions snapped to a fraction of a pixel (Mesa's to 1/256).
-float snap(float v)
-{
-    return std::nearbyint(v * 256.0f) / 256.0f;
-}
-
-// A line is drawn as OpenGL draws a wide line without antialiasing, whatever its width (WebGL
-// draws lines at most one pixel wide): a parallelogram from end to end, `width` pixels across
-// its minor axis. Its ends cover the pixels whose centres they reach, which is not OpenGL's
-// diamond rule for the last pixel: an end may differ by a pixel from what a desktop driver draws.
+// A line is a quad on screen (WebGL draws lines at most one pixel wide): a parallelogram from
+// end to end, `width` pixels across its minor axis, as OpenGL widens a line. The part behind
+// the near plane is cut off first (the widening needs a w to divide by); the screen's edges cut
+// the quad as they cut any triangle, as a graphics card's guard band does, and its ends cover
+// the pixels whose centres they reach rather than follow OpenGL's diamond rule.
 void emit_line(const ImmediateState* s, const MatrixState* matrices, const Viewport* viewport,
                VertexSink* sink)
 {
-    ClipVertex a = to_clip(s->pending[0], matrices), b = to_clip(s->pending[1], matrices);
-    if (!clip_line(&a, &b) || !(a.p[3] > 0 && b.p[3] > 0))
+    BatchVertex a = to_clip(s->pending[0], matrices), b = to_clip(s->pending[1], matrices);
+    float da = a.z + a.w, db = b.z + b.w;  // distances in front of the near plane
+    if (da < 0 && db < 0)
         return;
-    ScreenVertex sa = to_screen(a, viewport), sb = to_screen(b, viewport);
-    if (sa.x == sb.x && sa.y == sb.y)
+    if (da < 0)
+        a = mix(a, b, da / (da - db));
+    else if (db < 0)
+        b = mix(b, a, db / (db - da));
+    if (!(a.w > 0 && b.w > 0))
+        return;
+    float ex = (b.x / b.w - a.x / a.w) * viewport->w, ey = (b.y / b.w - a.y / a.w) * viewport->h;
+    if (ex == 0 && ey == 0)
         return;
     float half = line_pixels(s->line_width) / 2.0f;
-    bool x_major = std::fabs(sb.x - sa.x) >= std::fabs(sb.y - sa.y);
-    float ox = x_major ? 0 : half, oy = x_major ? half : 0;
-    const float x[4] = {snap(sa.x) - ox, snap(sb.x) - ox, snap(sb.x) + ox, snap(sa.x) + ox};
-    const float y[4] = {snap(sa.y) - oy, snap(sb.y) - oy, snap(sb.y) + oy, snap(sa.y) + oy};
-    BatchVertex* out = sink->reserve(6);
-    if (!out)
-        return;
-    static const int ORDER[6] = {0, 1, 2, 0, 2, 3};
-    for (int i = 0; i < 6; i++)
-        write_line_corner(&out[i], sa, sb, x[ORDER[i]], y[ORDER[i]], viewport);
+    bool x_major = std::fabs(ex) >= std::fabs(ey);
+    float ox = x_major ? 0 : 2 * half / viewport->w, oy = x_major ? 2 * half / viewport->h : 0;
+    const BatchVertex corners[4] = {shifted(a, -ox, -oy), shifted(b, -ox, -oy), shifted(b, ox, oy),
+                                    shifted(a, ox, oy)};
+    emit_quad(sink, corners);
 }
 
-// A point is drawn when its centre is inside the view volume, as a square of whole pixels: of
-// odd size centred on the pixel the point is in, of even size on the pixel corner nearest to it.
+// A point is drawn when its centre is inside the view volume, as a square of its size in
+// whole pixels around it on screen.
 void emit_point(const ImmediateState* s, const MatrixState* matrices, const Viewport* viewport,
                 VertexSink* sink)
 {
-    ClipVertex c = to_clip(s->pending[0], matrices);
-    float w = c.p[3];
-    if (!(w > 0))
+    BatchVertex c = to_clip(s->pending[0], matrices);
+    if (!(c.w > 0 && std::fabs(c.x) <= c.w && std::fabs(c.y) <= c.w && std::fabs(c.z) <= c.w))
         return;
-    for (int i = 0; i < 3; i++)
-        if (!(c.p[i] >= -w && c.p[i] <= w))
-            return;
-    ScreenVertex v = to_screen(c, viewport);
-    int size = point_pixels(s->point_size);
-    float x = snap(v.x), y = snap(v.y);
-    float cx = size % 2 ? std::floor(x) + 0.5f : std::floor(x + 0.5f);
-    float cy = size % 2 ? std::floor(y) + 0.5f : std::floor(y + 0.5f);
-    float h = size / 2.0f;
-    BatchVertex* out = sink->reserve(6);
-    if (!out)
-        return;
-    write_screen(&out[0], v, cx - h, cy - h, viewport);
-    write_screen(&out[1], v, cx + h, cy - h, viewport);
-    write_screen(&out[2], v, cx + h, cy + h, viewport);
-    write_screen(&out[3], v, cx - h, cy - h, viewport);
-    write_screen(&out[4], v, cx + h, cy + h, viewport);
-    write_screen(&out[5], v, cx - h, cy + h, viewport);
+    float size = point_pixels(s->point_size);
+    float hx = size / viewport->w, hy = size / viewport->h;
+    const BatchVertex corners[4] = {shifted(c, -hx, -hy), shifted(c, hx, -hy), shifted(c, hx, hy),
+                                    shifted(c, -hx, hy)};
+    emit_quad(sink, corners);
 }
 
 void emit_triangles(const ImmediateState* s, const MatrixState* matrices, VertexSink* sink)
@@ -209,26 +119,11 @@ void emit_triangles(const ImmediateState* s, const MatrixState* matrices, Vertex
     BatchVertex* out = sink->reserve(n);
     if (!out)
         return;
-    for (int i = 0; i < n; i++) {
-        const BatchVertex& v = s->pending[quad ? QUAD_ORDER[i] : i];
-        float clip[4];
-        mat4_transform_point(&matrices->mvp, v.x, v.y, v.z, clip);
-        out[i] = v;
-        out[i].x = clip[0];
-        out[i].y = clip[1];
-        out[i].z = clip[2];
-        out[i].w = clip[3];
-    }
+    for (int i = 0; i < n; i++)
+        out[i] = to_clip(s->pending[quad ? QUAD_ORDER[i] : i], matrices);
 }
 
 }  // namespace
-
-void batch_init(VertexBatch* b)
-{
-    b->vertices = nullptr;
-    b->count = 0;
-    b->capacity = 0;
-}
 
 BatchVertex* batch_append(VertexBatch* b, int n)
 {
@@ -245,12 +140,6 @@ BatchVertex* batch_append(VertexBatch* b, int n)
     BatchVertex* room = b->vertices + b->count;
     b->count += n;
     return room;
-}
-
-void batch_free(VertexBatch* b)
-{
-    std::free(b->vertices);
-    batch_init(b);
 }
 
 void immediate_init(ImmediateState* s)

@@ -17,19 +17,16 @@ struct BatchVertex {
     float rgba[4];     // colour, 0..1
 };
 
-// A growing array of triangle vertices; the storage is kept from frame to frame.
+// A growing array of triangle vertices; the storage is kept from frame to frame. A batch of
+// zeros is empty and has none.
 struct VertexBatch {
     BatchVertex* vertices;  // std::malloc'ed, capacity entries
     int count;
     int capacity;
 };
 
-// An empty batch without storage.
-void batch_init(VertexBatch* b);
 // Room for `n` more vertices at the end (count grows by n): null only when memory runs out.
 BatchVertex* batch_append(VertexBatch* b, int n);
-// Releases the storage.
-void batch_free(VertexBatch* b);
 
 // Where finished triangles go: room for `n` vertices, or null to drop them.
 class VertexSink {

@@ -14,7 +14,6 @@ Mat4* current(MatrixState* s)
 void changed(MatrixState* s)
 {
     mat4_multiply(&s->mvp, &s->projection, &s->modelview);
-    s->version++;
 }
 
 // GLU normalises in float through a double square root and leaves a zero vector alone.
@@ -67,7 +66,6 @@ void matrices_init(MatrixState* s)
     mat4_identity(&s->projection);
     mat4_identity(&s->modelview);
     s->mode = GL_MODELVIEW;
-    s->version = 0;
     changed(s);
 }
 

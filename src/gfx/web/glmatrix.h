@@ -16,7 +16,6 @@ struct MatrixState {
     Mat4 modelview;
     GLenum mode;       // GL_MODELVIEW or GL_PROJECTION: the one the calls change
     Mat4 mvp;
-    unsigned version;  // grows at every change, so the drawing code uploads only new matrices
 };
 
 // Sets `out` to the identity.

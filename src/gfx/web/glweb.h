@@ -5,9 +5,8 @@
 
 #include <GL/gl.h>
 
-// The buffer-object entry points that gl_load_extensions hands to the game (glGenBuffersARB
-// and so on); they behave as those functions do.
-void glweb_gen_buffers(GLsizei n, GLuint* buffers);
+// The buffer-object entry points that gl_load_extensions hands to the game (glBindBufferARB
+// and so on, glGenBuffersARB being WebGL's own); they behave as those functions do.
 void glweb_bind_buffer(GLenum target, GLuint buffer);
 void glweb_buffer_data(GLenum target, GLsizeiptrARB size, const void* data, GLenum usage);
 void glweb_delete_buffers(GLsizei n, const GLuint* buffers);

@@ -3,7 +3,6 @@
 #include "glweb.h"
 
 #include <cstdlib>
-#include <vector>
 
 #include <GL/glu.h>
 
@@ -14,74 +13,25 @@ namespace {
 
 void set_capability(GLenum cap, bool on)
 {
-    static bool warned_lighting = false;
+    static bool warned = false;
     WebGlLayer* l = &glweb();
-    switch (cap) {
-    case GL_TEXTURE_2D:
-        if (l->texturing != on)
-            glweb_flush();
-        l->texturing = on;
-        return;
-    case GL_ALPHA_TEST:
-        if (l->alpha_test != on)
-            glweb_flush();
-        l->alpha_test = on;
-        return;
-    case GL_DEPTH_TEST:
-        if (l->depth_test == on)
-            return;
-        glweb_flush();
-        l->depth_test = on;
-        break;
-    case GL_LIGHTING:
-        // The game only ever switches lighting off, which is how OpenGL starts.
+    bool* state = cap == GL_TEXTURE_2D ? &l->texturing
+                  : cap == GL_ALPHA_TEST ? &l->alpha_test
+                  : cap == GL_DEPTH_TEST ? &l->depth_test
+                                         : nullptr;
+    if (!state) {
+        // Lighting, blending, culling and the like: the game switches none of them on, and
+        // nothing else of the layer (the copy of a frame's start, a restored context) keeps them.
         if (on)
-            glweb_warn_once(&warned_lighting, "lighting is not drawn");
+            glweb_warn_once(&warned, "glEnable: only texturing, the alpha test and the depth test are drawn");
         return;
-    default:
-        glweb_flush();
-        glweb_apply_pending_clear();
-        backdrop_capability(cap, on);
-        break;
     }
-    if (on)
-        emscripten_glEnable(cap);
-    else
-        emscripten_glDisable(cap);
-}
-
-// Sampling parameters of each texture as last set (OpenGL's initial ones before that).
-struct TextureParameters {
-    GLint min_filter = GL_NEAREST_MIPMAP_LINEAR;
-    GLint mag_filter = GL_LINEAR;
-    GLint wrap_s = GL_REPEAT;
-    GLint wrap_t = GL_REPEAT;
-};
-std::vector<TextureParameters> texture_parameters;
-
-GLint* last_parameter(GLuint texture, GLenum name)
-{
-    if (texture >= texture_parameters.size())
-        texture_parameters.resize(texture + 1);
-    TextureParameters& p = texture_parameters[texture];
-    switch (name) {
-    case GL_TEXTURE_MIN_FILTER:
-        return &p.min_filter;
-    case GL_TEXTURE_MAG_FILTER:
-        return &p.mag_filter;
-    case GL_TEXTURE_WRAP_S:
-        return &p.wrap_s;
-    case GL_TEXTURE_WRAP_T:
-        return &p.wrap_t;
-    default:
-        return nullptr;
-    }
-}
-
-void forget_parameters(GLuint texture)
-{
-    if (texture < texture_parameters.size())
-        texture_parameters[texture] = TextureParameters();
+    if (*state == on)
+        return;
+    glweb_flush();
+    *state = on;
+    if (cap == GL_DEPTH_TEST)
+        (on ? emscripten_glEnable : emscripten_glDisable)(cap);
 }
 
 bool has_alpha(GLint internal_format)
@@ -92,16 +42,7 @@ bool has_alpha(GLint internal_format)
 // Components per pixel of an upload format, 0 for the ones the layer does not take.
 int components(GLenum format)
 {
-    switch (format) {
-    case GL_RGBA:
-    case GL_BGRA:
-        return 4;
-    case GL_RGB:
-    case GL_BGR:
-        return 3;
-    default:
-        return 0;
-    }
+    return format == GL_RGBA || format == GL_BGRA ? 4 : (format == GL_RGB || format == GL_BGR ? 3 : 0);
 }
 
 // Rows start at multiples of four bytes, OpenGL's and WebGL's default unpack alignment.
@@ -184,47 +125,41 @@ void glDepthMask(GLboolean flag)
     if (l->depth_mask == (flag != GL_FALSE))
         return;
     glweb_flush();
-    glweb_apply_pending_clear();
     l->depth_mask = flag != GL_FALSE;
+    l->just_cleared = false;
     emscripten_glDepthMask(flag);
 }
 
 void glClearDepth(GLclampd depth)
 {
-    glweb_apply_pending_clear();
     glweb().clear_depth = (GLfloat)depth;
+    glweb().just_cleared = false;
     emscripten_glClearDepthf((GLfloat)depth);
 }
 
 void glClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha)
 {
-    glweb_apply_pending_clear();
     float* c = glweb().clear_color;
     c[0] = red, c[1] = green, c[2] = blue, c[3] = alpha;
+    glweb().just_cleared = false;
     emscripten_glClearColor(red, green, blue, alpha);
 }
 
-// A clear of colour and depth may wait for the frame's first draw, which then can come from
-// the copy of the last frame's start (glbackdrop.h).
+// A clear of colour and depth starts a frame, whose first draw may then come from the copy of
+// the last frame's start (glbackdrop.h).
 void glClear(GLbitfield mask)
 {
     WebGlLayer* l = &glweb();
     glweb_ready();
     glweb_flush();
-    glweb_apply_pending_clear();
-    if (mask == (GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT) && l->depth_mask &&
-        backdrop_may_defer_clear()) {
-        l->clear_pending = true;
-        return;
-    }
     emscripten_glClear(mask);
+    l->just_cleared = mask == (GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT) && l->depth_mask;
 }
 
 void glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
 {
     WebGlLayer* l = &glweb();
     glweb_flush();
-    glweb_apply_pending_clear();
     l->viewport = Viewport{x, y, width, height};
     l->viewport_known = true;
     emscripten_glViewport(x, y, width, height);
@@ -324,28 +259,15 @@ void glBindTexture(GLenum target, GLuint texture)
 void glTexParameteri(GLenum target, GLenum name, GLint value)
 {
     glweb_flush();
-    GLuint texture = glweb().texture;
-    glweb_bind_texture(texture);
-    // The game sets its filters before every draw; only a change changes what the texture shows.
-    if (GLint* last = last_parameter(texture, name)) {
-        if (*last == value)
-            return;
-        *last = value;
-    }
-    backdrop_texture_written(texture);
+    emscripten_glBindTexture(GL_TEXTURE_2D, glweb().texture);
+    backdrop_texture_parameter(glweb().texture, name, value);
     emscripten_glTexParameteri(target, name, value);
 }
 
 void glDeleteTextures(GLsizei n, const GLuint* textures)
 {
     glweb_flush();
-    WebGlLayer* l = &glweb();
-    for (GLsizei i = 0; i < n; i++) {
-        backdrop_texture_written(textures[i]);
-        forget_parameters(textures[i]);
-        if (l->texture_applied == textures[i])
-            l->texture_applied = 0;
-    }
+    backdrop_changed();
     emscripten_glDeleteTextures(n, textures);
 }
 
@@ -354,8 +276,8 @@ void glTexImage2D(GLenum target, GLint level, GLint internal_format, GLsizei wid
 {
     static bool warned = false;
     glweb_flush();
-    glweb_bind_texture(glweb().texture);
-    backdrop_texture_written(glweb().texture);
+    emscripten_glBindTexture(GL_TEXTURE_2D, glweb().texture);
+    backdrop_changed();
     GLenum webgl_format = has_alpha(internal_format) ? GL_RGBA : GL_RGB;
     if (format == webgl_format || !pixels) {
         emscripten_glTexImage2D(target, level, webgl_format, width, height, border, webgl_format,

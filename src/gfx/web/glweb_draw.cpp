@@ -12,8 +12,7 @@
 namespace {
 
 // Texture x colour and the alpha test: everything the game asks of the fixed-function
-// pipeline. With texturing off a white texel is sampled; with the test off the reference is
-// below every alpha.
+// pipeline. With the test off the reference is below every alpha.
 const char* const VERTEX_SHADER =
     "attribute vec4 a_position;\n"
     "attribute vec2 a_texcoord;\n"
@@ -34,30 +33,27 @@ const char* const FRAGMENT_SHADER =
     "precision mediump float;\n"
     "#endif\n"
     "uniform sampler2D u_texture;\n"
+    "uniform bool u_texturing;\n"
     "uniform float u_alpha_ref;\n"
     "varying vec2 v_texcoord;\n"
     "varying vec4 v_color;\n"
     "void main() {\n"
-    "  vec4 c = texture2D(u_texture, v_texcoord) * v_color;\n"
+    "  vec4 c = u_texturing ? texture2D(u_texture, v_texcoord) * v_color : v_color;\n"
     "  if (c.a <= u_alpha_ref) discard;\n"
     "  gl_FragColor = c;\n"
     "}\n";
 
 constexpr GLsizeiptrARB FIRST_STREAM_SIZE = 1 << 20;
 constexpr float NO_ALPHA_TEST = -1.0f;
+const Mat4 IDENTITY = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
 
 // The state OpenGL starts with; WebGL objects come later, once there is a context.
 WebGlLayer initial_layer()
 {
-    WebGlLayer l = {};
+    WebGlLayer l = {};  // an empty batch, no objects, nothing switched on
     matrices_init(&l.matrices);
     immediate_init(&l.immediate);
-    batch_init(&l.batch);
     arrays_init(&l.arrays);
-    l.alpha_func = GL_ALWAYS;
-    l.depth_func = GL_LESS;
-    l.depth_mask = true;
-    l.clear_depth = 1.0f;
     return l;
 }
 
@@ -74,78 +70,37 @@ EM_JS(void, web_forget_objects, (), {
     GLctx.currentProgram = null;
 });
 
-void make_program(WebGlLayer* l)
+// A compiled shader, or 0 (and the compiler's log on standard error).
+GLuint compile(GLenum type, const char* source)
 {
-    GLuint vs = glweb_compile(GL_VERTEX_SHADER, VERTEX_SHADER);
-    GLuint fs = glweb_compile(GL_FRAGMENT_SHADER, FRAGMENT_SHADER);
-    l->program = emscripten_glCreateProgram();
-    emscripten_glAttachShader(l->program, vs);
-    emscripten_glAttachShader(l->program, fs);
-    emscripten_glBindAttribLocation(l->program, ATTRIB_POSITION, "a_position");
-    emscripten_glBindAttribLocation(l->program, ATTRIB_TEXCOORD, "a_texcoord");
-    emscripten_glBindAttribLocation(l->program, ATTRIB_COLOR, "a_color");
-    emscripten_glLinkProgram(l->program);
+    GLuint shader = emscripten_glCreateShader(type);
+    emscripten_glShaderSource(shader, 1, &source, nullptr);
+    emscripten_glCompileShader(shader);
     GLint ok = 0;
-    emscripten_glGetProgramiv(l->program, GL_LINK_STATUS, &ok);
-    if (!ok) {
-        char log[1024] = "";
-        emscripten_glGetProgramInfoLog(l->program, sizeof log, nullptr, log);
-        std::fprintf(stderr, "WebGL program does not link: %s\n", log);
-    }
-    emscripten_glDeleteShader(vs);
-    emscripten_glDeleteShader(fs);
-    emscripten_glUseProgram(l->program);
-    l->u_mvp = emscripten_glGetUniformLocation(l->program, "u_mvp");
-    l->u_alpha_ref = emscripten_glGetUniformLocation(l->program, "u_alpha_ref");
-    emscripten_glUniform1i(emscripten_glGetUniformLocation(l->program, "u_texture"), 0);
-    emscripten_glUniform1f(l->u_alpha_ref, NO_ALPHA_TEST);
-    l->alpha_ref_applied = NO_ALPHA_TEST;
-    l->matrix_applied = NO_MATRIX;
+    emscripten_glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok)
+        return shader;
+    char log[1024] = "";
+    emscripten_glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+    std::fprintf(stderr, "WebGL shader does not compile: %s\n", log);
+    emscripten_glDeleteShader(shader);
+    return 0;
 }
 
-void make_white_texture(WebGlLayer* l)
+// Texture, alpha test and matrix of the next draw: a batch is drawn with the identity (its
+// vertices are in clip coordinates), arrays in buffer objects with the game's matrices.
+void apply_state(WebGlLayer* l, const Mat4& matrix)
 {
-    static const unsigned char WHITE[4] = {255, 255, 255, 255};
-    emscripten_glGenTextures(1, &l->white_texture);
-    glweb_bind_texture(l->white_texture);
-    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    emscripten_glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    emscripten_glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, WHITE);
-}
-
-void set_attrib_array(WebGlLayer* l, int index, bool enabled)
-{
-    if (l->attrib_enabled[index] == enabled)
-        return;
-    l->attrib_enabled[index] = enabled;
-    if (enabled)
-        emscripten_glEnableVertexAttribArray(index);
-    else
-        emscripten_glDisableVertexAttribArray(index);
-}
-
-// Texture, alpha test and matrix of the next draw, changing only what differs in WebGL: a
-// batch is drawn with the identity (its vertices are in clip coordinates), arrays in buffer
-// objects with the game's matrices.
-void apply_state(WebGlLayer* l, bool batch)
-{
-    glweb_bind_texture(l->texturing && l->texture ? l->texture : l->white_texture);
-
+    // OpenGL's texture 0 has no image, which leaves texturing off.
+    bool texturing = l->texturing && l->texture;
+    emscripten_glBindTexture(GL_TEXTURE_2D, texturing ? l->texture : 0);
+    emscripten_glUniform1i(l->u_texturing, texturing);
     float ref = NO_ALPHA_TEST;
     if (l->alpha_test && l->alpha_func != GL_ALWAYS)
         ref = l->alpha_ref < 0 ? 0 : (l->alpha_ref > 1 ? 1 : l->alpha_ref);
-    if (ref != l->alpha_ref_applied) {
-        emscripten_glUniform1f(l->u_alpha_ref, ref);
-        l->alpha_ref_applied = ref;
-    }
-
-    unsigned wanted = batch ? 0 : l->matrices.version + 1;
-    if (l->matrix_applied == wanted)
-        return;
-    Mat4 identity;
-    mat4_identity(&identity);
-    emscripten_glUniformMatrix4fv(l->u_mvp, 1, GL_FALSE, batch ? identity.m : l->matrices.mvp.m);
-    l->matrix_applied = wanted;
+    emscripten_glUniform1f(l->u_alpha_ref, ref);
+    emscripten_glUniformMatrix4fv(l->u_mvp, 1, GL_FALSE, matrix.m);
+    l->just_cleared = false;
 }
 
 // Room in the stream buffer for `bytes`: the offset to write at. A full buffer is replaced
@@ -153,7 +108,7 @@ void apply_state(WebGlLayer* l, bool batch)
 // draws that still read the old one.
 GLsizeiptrARB stream_room(WebGlLayer* l, GLsizeiptrARB bytes)
 {
-    glweb_bind_array_buffer(l->stream_buffer);
+    emscripten_glBindBuffer(GL_ARRAY_BUFFER, l->stream_buffer);
     if (l->stream_offset + bytes <= l->stream_size)
         return l->stream_offset;
     while (l->stream_size < bytes)
@@ -165,9 +120,8 @@ GLsizeiptrARB stream_room(WebGlLayer* l, GLsizeiptrARB bytes)
 
 void draw_batch(WebGlLayer* l)
 {
-    glweb_apply_pending_clear();
     VertexBatch* b = &l->batch;
-    apply_state(l, true);
+    apply_state(l, IDENTITY);
     GLsizeiptrARB bytes = (GLsizeiptrARB)b->count * sizeof(BatchVertex);
     GLsizeiptrARB offset = stream_room(l, bytes);
     emscripten_glBufferSubData(GL_ARRAY_BUFFER, offset, bytes, b->vertices);
@@ -177,10 +131,10 @@ void draw_batch(WebGlLayer* l)
     const GLsizei stride = sizeof(BatchVertex);
     emscripten_glVertexAttribPointer(ATTRIB_POSITION, 4, GL_FLOAT, GL_FALSE, stride,
                                      base + offsetof(BatchVertex, x));
-    set_attrib_array(l, ATTRIB_TEXCOORD, true);
+    emscripten_glEnableVertexAttribArray(ATTRIB_TEXCOORD);
     emscripten_glVertexAttribPointer(ATTRIB_TEXCOORD, 2, GL_FLOAT, GL_FALSE, stride,
                                      base + offsetof(BatchVertex, s));
-    set_attrib_array(l, ATTRIB_COLOR, true);
+    emscripten_glEnableVertexAttribArray(ATTRIB_COLOR);
     emscripten_glVertexAttribPointer(ATTRIB_COLOR, 4, GL_FLOAT, GL_FALSE, stride,
                                      base + offsetof(BatchVertex, rgba));
     emscripten_glDrawArrays(GL_TRIANGLES, 0, b->count);
@@ -198,41 +152,37 @@ public:
 BatchSink sink;
 
 // Points WebGL's attribute at an array in a buffer object, or gives it the current value.
-void point_attrib(WebGlLayer* l, int index, const ClientArray* array, const float current[4])
+void point_attrib(int index, const ClientArray* array, const float current[4])
 {
-    set_attrib_array(l, index, array->enabled);
     if (!array->enabled) {
+        emscripten_glDisableVertexAttribArray(index);
         emscripten_glVertexAttrib4f(index, current[0], current[1], current[2], current[3]);
         return;
     }
-    glweb_bind_array_buffer(array->buffer);
+    emscripten_glEnableVertexAttribArray(index);
+    emscripten_glBindBuffer(GL_ARRAY_BUFFER, array->buffer);
     emscripten_glVertexAttribPointer(index, array->size, array->type,
                                      array->type == GL_UNSIGNED_BYTE ? GL_TRUE : GL_FALSE,
                                      array->stride, array->pointer);
 }
 
 // Arrays that all lie in buffer objects are drawn by WebGL straight from them: the terrain.
-void draw_from_buffers(WebGlLayer* l, GLenum mode, GLint first, GLsizei count)
+void draw_from_buffers(GLenum mode, GLint first, GLsizei count)
 {
     static bool warned = false;
+    WebGlLayer* l = &layer;
     if (mode != GL_TRIANGLES && mode != GL_TRIANGLE_STRIP && mode != GL_TRIANGLE_FAN) {
         glweb_warn_once(&warned, "glDrawArrays: only triangles are drawn from buffer objects");
         return;
     }
-    apply_state(l, false);
-    const float* color = l->immediate.current.rgba;
+    apply_state(l, l->matrices.mvp);
     const float texcoord[4] = {l->immediate.current.s, l->immediate.current.t, 0, 1};
-    glweb_bind_array_buffer(l->arrays.vertex.buffer);
+    emscripten_glBindBuffer(GL_ARRAY_BUFFER, l->arrays.vertex.buffer);
     emscripten_glVertexAttribPointer(ATTRIB_POSITION, l->arrays.vertex.size, l->arrays.vertex.type,
                                      GL_FALSE, l->arrays.vertex.stride, l->arrays.vertex.pointer);
-    point_attrib(l, ATTRIB_TEXCOORD, &l->arrays.texcoord, texcoord);
-    point_attrib(l, ATTRIB_COLOR, &l->arrays.color, color);
+    point_attrib(ATTRIB_TEXCOORD, &l->arrays.texcoord, texcoord);
+    point_attrib(ATTRIB_COLOR, &l->arrays.color, l->immediate.current.rgba);
     emscripten_glDrawArrays(mode, first, count);
-}
-
-void draw_straight_from_buffers(GLenum mode, GLint first, GLsizei count)
-{
-    draw_from_buffers(&layer, mode, first, count);
 }
 
 }  // namespace
@@ -244,6 +194,7 @@ WebGlLayer& glweb()
 
 void glweb_ready()
 {
+    static const char* const ATTRIBUTES[] = {"a_position", "a_texcoord", "a_color"};
     WebGlLayer* l = &layer;
     if (l->ready)
         return;
@@ -254,11 +205,15 @@ void glweb_ready()
         l->viewport = Viewport{v[0], v[1], v[2], v[3]};
         l->viewport_known = true;
     }
-    make_program(l);
-    make_white_texture(l);
+    l->program = glweb_program(VERTEX_SHADER, FRAGMENT_SHADER, ATTRIBUTES, 3);
+    emscripten_glUseProgram(l->program);
+    l->u_mvp = emscripten_glGetUniformLocation(l->program, "u_mvp");
+    l->u_texturing = emscripten_glGetUniformLocation(l->program, "u_texturing");
+    l->u_alpha_ref = emscripten_glGetUniformLocation(l->program, "u_alpha_ref");
+    emscripten_glUniform1i(emscripten_glGetUniformLocation(l->program, "u_texture"), 0);
     emscripten_glGenBuffers(1, &l->stream_buffer);
     l->stream_size = FIRST_STREAM_SIZE;
-    glweb_bind_array_buffer(l->stream_buffer);
+    emscripten_glBindBuffer(GL_ARRAY_BUFFER, l->stream_buffer);
     emscripten_glBufferData(GL_ARRAY_BUFFER, l->stream_size, nullptr, GL_STREAM_DRAW);
     emscripten_glEnableVertexAttribArray(ATTRIB_POSITION);
 }
@@ -268,18 +223,10 @@ void glweb_context_restored()
     WebGlLayer* l = &layer;
     web_forget_objects();
     l->ready = false;
-    l->program = 0;
-    l->stream_buffer = 0;
-    l->white_texture = 0;
     l->batch.count = 0;
     l->array_buffer = 0;
     l->texture = 0;
-    l->clear_pending = false;
-    l->array_buffer_applied = 0;
-    l->texture_applied = 0;
-    l->matrix_applied = NO_MATRIX;
-    for (bool& enabled : l->attrib_enabled)
-        enabled = false;
+    l->just_cleared = false;
     // The new context starts at WebGL's defaults; what the game set holds again.
     if (l->depth_test)
         emscripten_glEnable(GL_DEPTH_TEST);
@@ -304,49 +251,29 @@ VertexSink* glweb_sink()
     return &sink;
 }
 
-void glweb_bind_texture(GLuint texture)
+GLuint glweb_program(const char* vertex_source, const char* fragment_source,
+                     const char* const* attributes, int attribute_count)
 {
-    if (layer.texture_applied == texture)
-        return;
-    emscripten_glBindTexture(GL_TEXTURE_2D, texture);
-    layer.texture_applied = texture;
-}
-
-void glweb_bind_array_buffer(GLuint buffer)
-{
-    if (layer.array_buffer_applied == buffer)
-        return;
-    emscripten_glBindBuffer(GL_ARRAY_BUFFER, buffer);
-    layer.array_buffer_applied = buffer;
-}
-
-GLuint glweb_compile(GLenum type, const char* source)
-{
-    GLuint shader = emscripten_glCreateShader(type);
-    emscripten_glShaderSource(shader, 1, &source, nullptr);
-    emscripten_glCompileShader(shader);
+    GLuint vs = compile(GL_VERTEX_SHADER, vertex_source);
+    GLuint fs = compile(GL_FRAGMENT_SHADER, fragment_source);
+    GLuint program = emscripten_glCreateProgram();
+    emscripten_glAttachShader(program, vs);
+    emscripten_glAttachShader(program, fs);
+    for (int i = 0; i < attribute_count; i++)
+        emscripten_glBindAttribLocation(program, i, attributes[i]);
+    emscripten_glLinkProgram(program);
+    // Deleting shader 0 is allowed and does nothing; the program keeps the ones it links.
+    emscripten_glDeleteShader(vs);
+    emscripten_glDeleteShader(fs);
     GLint ok = 0;
-    emscripten_glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    emscripten_glGetProgramiv(program, GL_LINK_STATUS, &ok);
     if (ok)
-        return shader;
+        return program;
     char log[1024] = "";
-    emscripten_glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    std::fprintf(stderr, "WebGL shader does not compile: %s\n", log);
-    emscripten_glDeleteShader(shader);
+    emscripten_glGetProgramInfoLog(program, sizeof log, nullptr, log);
+    std::fprintf(stderr, "WebGL program does not link: %s\n", log);
+    emscripten_glDeleteProgram(program);
     return 0;
-}
-
-void glweb_set_attrib_array(int index, bool enabled)
-{
-    set_attrib_array(&layer, index, enabled);
-}
-
-void glweb_apply_pending_clear()
-{
-    if (!layer.clear_pending)
-        return;
-    layer.clear_pending = false;
-    emscripten_glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
 void glweb_warn_once(bool* warned, const char* message)
@@ -355,11 +282,6 @@ void glweb_warn_once(bool* warned, const char* message)
         return;
     *warned = true;
     std::fprintf(stderr, "WebGL layer: %s\n", message);
-}
-
-void glweb_gen_buffers(GLsizei n, GLuint* buffers)
-{
-    emscripten_glGenBuffers(n, buffers);
 }
 
 void glweb_bind_buffer(GLenum target, GLuint buffer)
@@ -373,21 +295,18 @@ void glweb_bind_buffer(GLenum target, GLuint buffer)
 void glweb_buffer_data(GLenum target, GLsizeiptrARB size, const void* data, GLenum usage)
 {
     if (target == GL_ARRAY_BUFFER) {
-        glweb_bind_array_buffer(layer.array_buffer);
-        backdrop_buffer_written(layer.array_buffer);
+        emscripten_glBindBuffer(GL_ARRAY_BUFFER, layer.array_buffer);
+        backdrop_changed();
     }
     emscripten_glBufferData(target, size, data, usage);
 }
 
 void glweb_delete_buffers(GLsizei n, const GLuint* buffers)
 {
-    for (GLsizei i = 0; i < n; i++) {
-        backdrop_buffer_written(buffers[i]);
+    backdrop_changed();
+    for (GLsizei i = 0; i < n; i++)
         if (layer.array_buffer == buffers[i])
             layer.array_buffer = 0;
-        if (layer.array_buffer_applied == buffers[i])
-            layer.array_buffer_applied = 0;
-    }
     emscripten_glDeleteBuffers(n, buffers);
 }
 
@@ -427,17 +346,18 @@ void glDrawArrays(GLenum mode, GLint first, GLsizei count)
     WebGlLayer* l = &layer;
     if (!l->arrays.vertex.enabled || count <= 0)
         return;
-    if (arrays_all_in_memory(&l->arrays)) {
+    ArraysPlace place = arrays_place(&l->arrays);
+    if (place == ARRAYS_IN_MEMORY) {
         arrays_draw_from_memory(&l->arrays, mode, first, count, &l->immediate, &l->matrices,
                                 &l->viewport, &sink);
-    } else if (arrays_all_in_buffers(&l->arrays)) {
+    } else if (place == ARRAYS_IN_BUFFERS) {
         glweb_flush();
-        if (l->clear_pending && backdrop_draw(mode, first, count, draw_straight_from_buffers)) {
-            l->clear_pending = false;
-            return;
-        }
-        glweb_apply_pending_clear();
-        draw_from_buffers(l, mode, first, count);
+        // The first draw after a clear may come from the copy of the last frame's start; the
+        // frame's next ones are drawn on it.
+        bool frame_start = l->just_cleared;
+        l->just_cleared = false;
+        if (!(frame_start && backdrop_draw(mode, first, count, draw_from_buffers)))
+            draw_from_buffers(mode, first, count);
     } else {
         glweb_warn_once(&warned, "glDrawArrays: arrays partly in buffer objects are not drawn");
     }
@@ -448,7 +368,6 @@ void glDrawArrays(GLenum mode, GLint first, GLsizei count)
 void SDL_GL_SwapBuffers(void)
 {
     glweb_flush();
-    glweb_apply_pending_clear();
 }
 
 }  // extern "C"

@@ -12,17 +12,18 @@
 #include "glbatch.h"
 #include "glmatrix.h"
 
-// The layer's whole state. The fixed-function state is what the game set; the *_applied
-// fields are what WebGL has, so that a draw changes only what differs.
+// The layer's whole state: its own WebGL objects and the fixed-function state the game set.
+// Every draw sets the texture, attributes and uniforms it uses, so WebGL's own state is not
+// tracked beside it.
 struct WebGlLayer {
-    bool ready;                // program, buffers and white texture made
+    bool ready;                // program and stream buffer made
     GLuint program;
     GLint u_mvp;               // uniform locations
+    GLint u_texturing;
     GLint u_alpha_ref;
     GLuint stream_buffer;      // holds the batches, written front to back and renewed when full
     GLsizeiptrARB stream_size;
     GLsizeiptrARB stream_offset;
-    GLuint white_texture;      // bound while texturing is off: texture x colour is the colour
 
     MatrixState matrices;
     ImmediateState immediate;
@@ -35,41 +36,27 @@ struct WebGlLayer {
     bool texturing;            // GL_TEXTURE_2D
     GLuint texture;            // the game's bound texture
     bool alpha_test;           // GL_ALPHA_TEST
-    GLenum alpha_func;
+    GLenum alpha_func = GL_ALWAYS;
     float alpha_ref;
     bool depth_test;
-    GLenum depth_func;
-    bool depth_mask;
+    GLenum depth_func = GL_LESS;
+    bool depth_mask = true;
     float clear_color[4];      // glClearColor and glClearDepth as last given
-    float clear_depth;
-    bool clear_pending;        // a clear of colour and depth waits for the frame's first draw
-
-    GLuint array_buffer_applied;
-    GLuint texture_applied;
-    float alpha_ref_applied;   // the shader discards fragments whose alpha is at most this
-    unsigned matrix_applied;   // u_mvp holds: 0 the identity, n the matrices of version n - 1,
-                               // NO_MATRIX nothing known
-    bool attrib_enabled[3];    // texture coordinates and colour arrays (position stays on)
+    float clear_depth = 1.0f;
+    bool just_cleared;         // colour and depth cleared with these values, nothing drawn since
 };
 
 enum AttribIndex { ATTRIB_POSITION = 0, ATTRIB_TEXCOORD = 1, ATTRIB_COLOR = 2 };
-constexpr unsigned NO_MATRIX = ~0u;
 
 // The one instance.
 WebGlLayer& glweb();
-// Makes the program, buffers and white texture on first use (a context must exist).
+// Makes the program and stream buffer on first use (a context must exist).
 void glweb_ready();
 // The sink that immediate mode and client arrays in memory draw into.
 VertexSink* glweb_sink();
-// Binds `texture` in WebGL unless it is bound already.
-void glweb_bind_texture(GLuint texture);
-// Binds `buffer` to GL_ARRAY_BUFFER in WebGL unless it is bound already.
-void glweb_bind_array_buffer(GLuint buffer);
-// A compiled shader, or 0 (and the compiler's log on standard error).
-GLuint glweb_compile(GLenum type, const char* source);
-// Switches the texture coordinate or colour attribute array in WebGL unless it is so already.
-void glweb_set_attrib_array(int index, bool enabled);
-// Clears now if a clear waits (see glbackdrop.h); before anything that would change its result.
-void glweb_apply_pending_clear();
+// A linked program of the two shaders, its `attributes` bound to locations 0, 1, ...; 0 (and
+// the compiler's or linker's log on standard error) when it does not compile or link.
+GLuint glweb_program(const char* vertex_source, const char* fragment_source,
+                     const char* const* attributes, int attribute_count);
 // Prints `message` to standard error the first time `*warned` is false.
 void glweb_warn_once(bool* warned, const char* message);
