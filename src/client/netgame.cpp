@@ -9,7 +9,9 @@
 
 #include "game.h"
 #include "lockstep.h"
+#include "matchscreen.h"
 #include "netclient.h"
+#include "netmatch.h"
 #include "newgame.h"
 #include "orderwire.h"
 #include "random.h"
@@ -29,12 +31,17 @@ bool told_end = false;       // the end has been printed
 bool told_code = false;
 bool told_peer_left = false;
 char status[128];
+// The end rule, the same on both machines: from the step that ends the game the world stands
+// still, so both records end at that step.
+NetMatch net_match;
 // Where the game is recorded when --record did not say.
 std::string record_dir;
 
 void apply_order(void*, int party, const u8* bytes, size_t n)
 {
     static Order order;
+    if (!netmatch_open(&net_match))
+        return;
     if (!order_from_bytes(bytes, n, &order) || order.party != party)
         return;  // the server lets through only the sender's party; this cannot happen
     // Refused whole when no click could give it, on both machines alike.
@@ -54,14 +61,24 @@ void start_world(void*, const NetMsg* m)
     // the record must not have a replay draw for them.
     main_game_start.sounds = 0;
     recording_game_created();
+    netmatch_start(&net_match, &main_gameenv);
     game_created = true;
 }
 
 void step(void*, float dt)
 {
+    if (!netmatch_open(&net_match))
+        return;
     recording_before_update();
     gameenv_run(&main_gameenv, dt);
     recording_after_update(dt);
+    if (netmatch_after_step(&net_match, &main_gameenv, dt)) {
+        char line[64];
+        netmatch_result_line(&net_match, session.party, line, sizeof line);
+        std::printf("%s\n", line);
+        // The record ends here on both machines; the world no longer changes.
+        recording_game_over();
+    }
 }
 
 u64 hash(void*)
@@ -161,9 +178,23 @@ void netgame_submit(const Order* order)
         lockstep_submit(&session, bytes, n);
 }
 
+bool netgame_ended()
+{
+    return active && game_created && netmatch_ended(&net_match);
+}
+
+void netgame_draw_end(int w, int h)
+{
+    if (netgame_ended())
+        match_draw_end(&net_match.match, session.party, "the other player's", w, h);
+}
+
 const char* netgame_status()
 {
     if (!active)
+        return nullptr;
+    // The result over the world says all; a player who left after it changes nothing.
+    if (netgame_ended() && session.state != LOCKSTEP_ENDED)
         return nullptr;
     if (session.state == LOCKSTEP_ENDED)
         return session.error;
