@@ -117,6 +117,8 @@ bool netgame_start(const char* url, const char* code, bool recorded)
         std::printf("Recording network games into %s\n", record_dir.c_str());
     }
     sound_set_own_choices(true);
+    // Both players' records of the game must be the same file.
+    recording_flush_by_game_time();
     active = true;
     std::printf(code ? "Joining game %s at %s\n" : "Hosting a game at %s%s\n", code ? code : url,
                 code ? url : "");
