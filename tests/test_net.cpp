@@ -616,6 +616,41 @@ TEST(NetRelay, ConnectionsGamesAndSilenceAreLimited)
     EXPECT_EQ(third.session.refused, NET_REFUSED_GAME_FULL);
 }
 
+TEST(NetRelay, AHostedGameNobodyJoinsExpiresWithOneLogLine)
+{
+    RelayLimits limits;
+    limits.join_timeout_us = 60000000;
+    Net net(limits);
+    Player p[2];
+    start_player(&net, &p[0], 1, nullptr);
+    pump(&net, p, 1);
+    std::string code = p[0].session.code;
+    size_t lines = net.log.size();
+    net.now += 59000000;
+    relay_tick(&net.relay, net.now);
+    pump(&net, p, 1);
+    EXPECT_EQ(p[0].session.state, LOCKSTEP_WAITING);
+    net.now += 2000000;
+    relay_tick(&net.relay, net.now);
+    pump(&net, p, 1);
+    EXPECT_EQ(p[0].session.state, LOCKSTEP_ENDED);
+    EXPECT_STREQ(p[0].session.error, "Nobody joined the game in time");
+    EXPECT_TRUE(net.closed[1]);
+    ASSERT_EQ(net.log.size(), lines + 1);
+    EXPECT_EQ(net.log.back(), "game " + code + " expired: nobody joined within 60 s; client 1 dropped");
+    EXPECT_TRUE(net.relay.games.empty());
+    EXPECT_TRUE(net.relay.clients.empty());
+    // Its code no longer finds a game; a started game never expires.
+    start_player(&net, &p[1], 2, code.c_str());
+    pump(&net, &p[1], 1);
+    EXPECT_EQ(p[1].session.refused, NET_REFUSED_UNKNOWN_CODE);
+    Player q[2];
+    two_players(&net, q);
+    net.now += 120000000;
+    relay_tick(&net.relay, net.now);
+    EXPECT_EQ(net.relay.games.size(), 1u);
+}
+
 TEST(NetRelay, GameCodesAreFiveCapitalsAndUnique)
 {
     Net net;

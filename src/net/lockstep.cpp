@@ -136,6 +136,8 @@ bool lockstep_receive(LockstepSession* s, const u8* data, size_t size)
             char text[64];
             std::snprintf(text, sizeof(text), "Out of sync at frame %u", m.frame);
             end_with(s, text);
+        } else if (m.reason == NET_END_NOBODY_JOINED) {
+            end_with(s, "Nobody joined the game in time");
         } else {
             end_with(s, "Connection to the server lost");
         }

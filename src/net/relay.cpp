@@ -134,6 +134,7 @@ void hello(Relay* r, u64 id, RelayClient* c, const NetMsg* m, u64 now_us)
         }
         RelayGame g = {};
         g.players[0] = id;
+        g.created_us = now_us;
         r->games[code] = g;
         c->game = code;
         c->party = 0;
@@ -297,6 +298,26 @@ void relay_tick(Relay* r, u64 now_us)
         ++it;  // removal below invalidates only the removed entry
         if (silent)
             remove_client(r, id, "said nothing in time", true);
+    }
+    // Removing a host erases its game, so the expired ones are found first.
+    u64 expired[8];
+    int n_expired = 0;
+    for (const auto& [code, g] : r->games)
+        if (!g.started && g.players[0] && now_us - g.created_us > r->limits.join_timeout_us && n_expired < 8)
+            expired[n_expired++] = g.players[0];
+    for (int i = 0; i < n_expired; i++) {
+        auto it = r->clients.find(expired[i]);
+        const std::string code = it->second.game;
+        NetMsg m;
+        net_msg_init(&m, NET_END);
+        m.reason = NET_END_NOBODY_JOINED;
+        send(r, expired[i], &m);
+        // One line for the whole event, where a host who leaves gives three.
+        r->clients.erase(it);
+        r->games.erase(code);
+        r->io.close(r->io.ctx, expired[i]);
+        logf(r, "game %s expired: nobody joined within %llu s; client %llu dropped", code.c_str(),
+             (unsigned long long)(r->limits.join_timeout_us / 1000000), (unsigned long long)expired[i]);
     }
     for (auto& [code, g] : r->games) {
         if (!g.started)
