@@ -616,6 +616,43 @@ TEST(NetRelay, ConnectionsGamesAndSilenceAreLimited)
     EXPECT_EQ(third.session.refused, NET_REFUSED_GAME_FULL);
 }
 
+TEST(NetRelay, AServerThatStopsEndsBothGamesAtTheSameFrame)
+{
+    Net net;
+    Player p[2];
+    two_players(&net, p);
+    u8 order[2] = {1, 2};
+    ASSERT_TRUE(lockstep_submit(&p[1].session, order, sizeof order));
+    // The guest's machine stops drawing for a while: turns pile up unrun.
+    for (int t = 0; t < 1000; t += 16) {
+        net.now += 16000;
+        relay_tick(&net.relay, net.now);
+        pump(&net, p, 2);
+        lockstep_advance(&p[0].session, 0.016);
+        pump(&net, p, 2);
+    }
+    ASSERT_LT(p[1].session.steps_done + 40, p[0].session.steps_done);
+    relay_shutdown(&net.relay);
+    pump(&net, p, 2);
+    // The server is gone; both still run every turn it sent, then end.
+    lockstep_connection_lost(&p[0].session);
+    lockstep_connection_lost(&p[1].session);
+    for (int frame = 0; frame < 10; frame++) {
+        lockstep_advance(&p[0].session, 0.016);
+        lockstep_advance(&p[1].session, 0.016);
+    }
+    for (Player& q : p) {
+        EXPECT_EQ(q.session.state, LOCKSTEP_ENDED);
+        EXPECT_STREQ(q.session.error, "Connection to the server lost");
+        EXPECT_EQ(q.session.steps_done, q.session.turns_ready * 4u);
+        EXPECT_EQ(q.session.steps_done, q.session.end_frame);
+    }
+    EXPECT_EQ(p[0].session.steps_done, p[1].session.steps_done);
+    EXPECT_EQ(p[0].world.state, p[1].world.state);
+    EXPECT_EQ(p[0].world.orders, 1);
+    EXPECT_EQ(p[1].world.orders, 1);
+}
+
 TEST(NetRelay, AHostedGameNobodyJoinsExpiresWithOneLogLine)
 {
     RelayLimits limits;

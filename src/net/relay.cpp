@@ -372,6 +372,10 @@ void relay_shutdown(Relay* r)
         NetMsg m;
         net_msg_init(&m, NET_END);
         m.reason = NET_END_SERVER_CLOSING;
+        // The frame its players stop at: the end of the last turn sent.
+        auto g = r->games.find(r->clients[id].game);
+        if (g != r->games.end())
+            m.frame = g->second.turns_sent * r->limits.steps_per_turn;
         send(r, id, &m);
         remove_client(r, id, "server closing", true);
     }
