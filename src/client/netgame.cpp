@@ -14,6 +14,7 @@
 #include "netmatch.h"
 #include "newgame.h"
 #include "orderwire.h"
+#include "platform.h"
 #include "random.h"
 #include "recording.h"
 #include "shell.h"
@@ -34,6 +35,38 @@ char status[128];
 // The end rule, the same on both machines: from the step that ends the game the world stands
 // still, so both records end at that step.
 NetMatch net_match;
+
+// Click to effect: when each of this player's orders went to the server, oldest first, and
+// how long they took to come back and apply. Only the clock of this machine; the world never
+// sees it.
+constexpr int DELAY_QUEUE = 64;
+u32 sent_at[DELAY_QUEUE];
+int sent_head = 0, sent_count = 0;
+int delay_orders = 0;
+u32 delay_sum_ms = 0, delay_max_ms = 0;
+bool told_delays = false;
+
+void note_applied(int party)
+{
+    if (party != session.party || sent_count == 0)
+        return;
+    u32 d = platform_ticks() - sent_at[sent_head];
+    sent_head = (sent_head + 1) % DELAY_QUEUE;
+    sent_count--;
+    delay_orders++;
+    delay_sum_ms += d;
+    delay_max_ms = d > delay_max_ms ? d : delay_max_ms;
+}
+
+// Once, when the game is over for this player.
+void tell_delays()
+{
+    if (told_delays || delay_orders == 0)
+        return;
+    told_delays = true;
+    std::printf("Your orders took effect %u ms after the click on average, at most %u ms (%d orders)\n",
+                delay_sum_ms / (u32)delay_orders, delay_max_ms, delay_orders);
+}
 // Where the game is recorded when --record did not say.
 std::string record_dir;
 
@@ -42,6 +75,7 @@ void apply_order(void*, int party, const u8* bytes, size_t n)
     static Order order;
     if (!netmatch_open(&net_match))
         return;
+    note_applied(party);
     if (!order_from_bytes(bytes, n, &order) || order.party != party)
         return;  // the server lets through only the sender's party; this cannot happen
     // Refused whole when no click could give it, on both machines alike.
@@ -78,6 +112,7 @@ void step(void*, float dt)
         std::printf("%s\n", line);
         // The record ends here on both machines; the world no longer changes.
         recording_game_over();
+        tell_delays();
     }
 }
 
@@ -151,12 +186,14 @@ void netgame_frame(float dtime)
     if (game_created && !left_game && main_state == PS_MAINMENU) {
         // The player quit: the other plays on without them.
         left_game = true;
+        tell_delays();
         netclient_close(client);
         client = nullptr;
     }
     if (session.state == LOCKSTEP_ENDED && !told_end) {
         told_end = true;
         std::fprintf(stderr, "%s\n", session.error);
+        tell_delays();
         if (game_created && main_state != PS_MAINMENU && session.end_reason != NET_END_OUT_OF_SYNC) {
             // The server is gone: back to the main menu with the record complete.
             set_program_state(PS_MAINMENU);
@@ -176,8 +213,11 @@ void netgame_submit(const Order* order)
 {
     u8 bytes[ORDERWIRE_MAX];
     size_t n = order_to_bytes(order, bytes, sizeof(bytes));
-    if (n && order->party == session.party)
-        lockstep_submit(&session, bytes, n);
+    if (n && order->party == session.party && lockstep_submit(&session, bytes, n) &&
+        sent_count < DELAY_QUEUE) {
+        sent_at[(sent_head + sent_count) % DELAY_QUEUE] = platform_ticks();
+        sent_count++;
+    }
 }
 
 bool netgame_ended()
