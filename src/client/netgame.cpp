@@ -1,5 +1,6 @@
 #include "netgame.h"
 
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -14,7 +15,6 @@
 #include "netmatch.h"
 #include "newgame.h"
 #include "orderwire.h"
-#include "platform.h"
 #include "random.h"
 #include "recording.h"
 #include "shell.h"
@@ -40,17 +40,23 @@ NetMatch net_match;
 // how long they took to come back and apply. Only the clock of this machine; the world never
 // sees it.
 constexpr int DELAY_QUEUE = 64;
-u32 sent_at[DELAY_QUEUE];
+u32 sent_at[DELAY_QUEUE];  // now_ms()
 int sent_head = 0, sent_count = 0;
 int delay_orders = 0;
 u32 delay_sum_ms = 0, delay_max_ms = 0;
 bool told_delays = false;
 
+u32 now_ms()
+{
+    return (u32)std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
 void note_applied(int party)
 {
     if (party != session.party || sent_count == 0)
         return;
-    u32 d = platform_ticks() - sent_at[sent_head];
+    u32 d = now_ms() - sent_at[sent_head];
     sent_head = (sent_head + 1) % DELAY_QUEUE;
     sent_count--;
     delay_orders++;
@@ -215,7 +221,7 @@ void netgame_submit(const Order* order)
     size_t n = order_to_bytes(order, bytes, sizeof(bytes));
     if (n && order->party == session.party && lockstep_submit(&session, bytes, n) &&
         sent_count < DELAY_QUEUE) {
-        sent_at[(sent_head + sent_count) % DELAY_QUEUE] = platform_ticks();
+        sent_at[(sent_head + sent_count) % DELAY_QUEUE] = now_ms();
         sent_count++;
     }
 }
