@@ -651,6 +651,8 @@ TEST(NetRelay, AServerThatStopsEndsBothGamesAtTheSameFrame)
     EXPECT_EQ(p[0].world.state, p[1].world.state);
     EXPECT_EQ(p[0].world.orders, 1);
     EXPECT_EQ(p[1].world.orders, 1);
+    EXPECT_FALSE(p[0].session.peer_left || p[1].session.peer_left) << "told the other player left";
+    EXPECT_TRUE(net.relay.games.empty());
 }
 
 TEST(NetRelay, AHostedGameNobodyJoinsExpiresWithOneLogLine)

@@ -1,5 +1,7 @@
 #include "relay.h"
 
+#include <algorithm>
+#include <vector>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -367,16 +369,35 @@ double relay_lateness_ms(const Relay* r, double p)
 
 void relay_shutdown(Relay* r)
 {
+    // Players of a started game hear the frame they stop at (the end of the last turn sent),
+    // and that the server closes, not that the other player left.
+    std::vector<u64> told;
+    for (auto& [code, g] : r->games) {
+        if (!g.started)
+            continue;
+        for (u64 p : g.players) {
+            if (!p)
+                continue;
+            NetMsg m;
+            net_msg_init(&m, NET_END);
+            m.reason = NET_END_SERVER_CLOSING;
+            m.frame = g.turns_sent * r->limits.steps_per_turn;
+            send(r, p, &m);
+            r->clients[p].game.clear();
+            told.push_back(p);
+        }
+        g.players[0] = g.players[1] = 0;
+        logf(r, "game %s ended after %u turns", code.c_str(), g.turns_sent);
+    }
     while (!r->clients.empty()) {
         u64 id = r->clients.begin()->first;
-        NetMsg m;
-        net_msg_init(&m, NET_END);
-        m.reason = NET_END_SERVER_CLOSING;
-        // The frame its players stop at: the end of the last turn sent.
-        auto g = r->games.find(r->clients[id].game);
-        if (g != r->games.end())
-            m.frame = g->second.turns_sent * r->limits.steps_per_turn;
-        send(r, id, &m);
+        if (std::find(told.begin(), told.end(), id) == told.end()) {
+            NetMsg m;
+            net_msg_init(&m, NET_END);
+            m.reason = NET_END_SERVER_CLOSING;
+            send(r, id, &m);
+        }
         remove_client(r, id, "server closing", true);
     }
+    r->games.clear();
 }
