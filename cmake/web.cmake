@@ -46,6 +46,8 @@ function(quorvale_web_page target)
     -sALLOW_MEMORY_GROWTH=1
     # The page learns how the game ended (Module.onExit) and the output is flushed.
     -sEXIT_RUNTIME=1
+    # Network games use the browser's WebSocket (netclient_web.cpp).
+    -lwebsocket.js
     # The page's replay controls read and write the game's files and call it.
     "-sEXPORTED_RUNTIME_METHODS=['FS','ccall']"
     # Named here, since nothing in the game calls them and the linker would leave them out.

@@ -23,10 +23,14 @@ build_packages=(g++ cmake make pkg-config libsdl1.2-compat-dev libpng-dev libgl-
                 libgl1-mesa-dri)
 # The game server and the network test players: Boost.Beast over Boost.Asio, headers only.
 build_packages+=(libboost-dev)
+# The desktop game reaches wss:// servers over OpenSSL.
+build_packages+=(libssl-dev)
 test_packages=(libgtest-dev libbenchmark-dev xvfb xauth xdotool x11-apps faketime imagemagick python3
                libx11-dev libxfixes-dev)
 # The install test checks the desktop menu entry and the software-centre description.
 test_packages+=(desktop-file-utils appstream)
+# The wss:// test puts a TLS proxy with a certificate of its own in front of the game server.
+test_packages+=(socat openssl)
 
 # The loader fuzz targets: clang++ with its libFuzzer and sanitizer runtimes, and the
 # symbolizer that puts file and line into a report.

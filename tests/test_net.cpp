@@ -9,9 +9,14 @@
 #include <vector>
 
 #include "lockstep.h"
+#include "netmatch.h"
 #include "netmsg.h"
+#include "order.h"
 #include "orderwire.h"
+#include "random.h"
 #include "relay.h"
+#include "world_fixture.h"
+#include "worldhash.h"
 
 namespace {
 
@@ -287,12 +292,13 @@ void start_player(Net* net, Player* p, u64 id, const char* code)
 }
 
 // Carries messages both ways until nothing moves.
-void pump(Net* net, Player* players, int count)
+template <typename P>
+void pump(Net* net, P* players, int count)
 {
     for (int round = 0; round < 100; round++) {
         bool moved = false;
         for (int i = 0; i < count; i++) {
-            Player* p = &players[i];
+            P* p = &players[i];
             while (const LockstepOutgoing* o = lockstep_next_outgoing(&p->session)) {
                 relay_receive(&net->relay, p->id, o->bytes, o->len, net->now);
                 moved = true;
@@ -322,7 +328,8 @@ void two_players(Net* net, Player* players)
 }
 
 // `ms` of real time in frames of 16 ms on both machines and the server.
-void play(Net* net, Player* players, int count, int ms)
+template <typename P>
+void play(Net* net, P* players, int count, int ms)
 {
     for (int t = 0; t < ms; t += 16) {
         net->now += 16000;
@@ -609,6 +616,80 @@ TEST(NetRelay, ConnectionsGamesAndSilenceAreLimited)
     EXPECT_EQ(third.session.refused, NET_REFUSED_GAME_FULL);
 }
 
+TEST(NetRelay, AServerThatStopsEndsBothGamesAtTheSameFrame)
+{
+    Net net;
+    Player p[2];
+    two_players(&net, p);
+    u8 order[2] = {1, 2};
+    ASSERT_TRUE(lockstep_submit(&p[1].session, order, sizeof order));
+    // The guest's machine stops drawing for a while: turns pile up unrun.
+    for (int t = 0; t < 1000; t += 16) {
+        net.now += 16000;
+        relay_tick(&net.relay, net.now);
+        pump(&net, p, 2);
+        lockstep_advance(&p[0].session, 0.016);
+        pump(&net, p, 2);
+    }
+    ASSERT_LT(p[1].session.steps_done + 40, p[0].session.steps_done);
+    relay_shutdown(&net.relay);
+    pump(&net, p, 2);
+    // The server is gone; both still run every turn it sent, then end.
+    lockstep_connection_lost(&p[0].session);
+    lockstep_connection_lost(&p[1].session);
+    for (int frame = 0; frame < 10; frame++) {
+        lockstep_advance(&p[0].session, 0.016);
+        lockstep_advance(&p[1].session, 0.016);
+    }
+    for (Player& q : p) {
+        EXPECT_EQ(q.session.state, LOCKSTEP_ENDED);
+        EXPECT_STREQ(q.session.error, "Connection to the server lost");
+        EXPECT_EQ(q.session.steps_done, q.session.turns_ready * 4u);
+        EXPECT_EQ(q.session.steps_done, q.session.end_frame);
+    }
+    EXPECT_EQ(p[0].session.steps_done, p[1].session.steps_done);
+    EXPECT_EQ(p[0].world.state, p[1].world.state);
+    EXPECT_EQ(p[0].world.orders, 1);
+    EXPECT_EQ(p[1].world.orders, 1);
+    EXPECT_FALSE(p[0].session.peer_left || p[1].session.peer_left) << "told the other player left";
+    EXPECT_TRUE(net.relay.games.empty());
+}
+
+TEST(NetRelay, AHostedGameNobodyJoinsExpiresWithOneLogLine)
+{
+    RelayLimits limits;
+    limits.join_timeout_us = 60000000;
+    Net net(limits);
+    Player p[2];
+    start_player(&net, &p[0], 1, nullptr);
+    pump(&net, p, 1);
+    std::string code = p[0].session.code;
+    size_t lines = net.log.size();
+    net.now += 59000000;
+    relay_tick(&net.relay, net.now);
+    pump(&net, p, 1);
+    EXPECT_EQ(p[0].session.state, LOCKSTEP_WAITING);
+    net.now += 2000000;
+    relay_tick(&net.relay, net.now);
+    pump(&net, p, 1);
+    EXPECT_EQ(p[0].session.state, LOCKSTEP_ENDED);
+    EXPECT_STREQ(p[0].session.error, "Nobody joined the game in time");
+    EXPECT_TRUE(net.closed[1]);
+    ASSERT_EQ(net.log.size(), lines + 1);
+    EXPECT_EQ(net.log.back(), "game " + code + " expired: nobody joined within 60 s; client 1 dropped");
+    EXPECT_TRUE(net.relay.games.empty());
+    EXPECT_TRUE(net.relay.clients.empty());
+    // Its code no longer finds a game; a started game never expires.
+    start_player(&net, &p[1], 2, code.c_str());
+    pump(&net, &p[1], 1);
+    EXPECT_EQ(p[1].session.refused, NET_REFUSED_UNKNOWN_CODE);
+    Player q[2];
+    two_players(&net, q);
+    net.now += 120000000;
+    relay_tick(&net.relay, net.now);
+    EXPECT_EQ(net.relay.games.size(), 1u);
+}
+
 TEST(NetRelay, GameCodesAreFiveCapitalsAndUnique)
 {
     Net net;
@@ -626,6 +707,149 @@ TEST(NetRelay, GameCodesAreFiveCapitalsAndUnique)
         codes.push_back(code);
     }
     EXPECT_EQ(net.relay.games.size(), 40u);
+}
+
+}  // namespace
+
+namespace {
+
+// ---- The end rule in a network game, on two small built worlds ----
+
+// One machine's world, bound to its session as the game binds its own: the end rule gates
+// every step and order. Each machine has its own generator and uid counter, as two processes
+// would.
+struct MatchPlayer {
+    u64 id;
+    GameEnv env;
+    NetMatch match = {};
+    unsigned int generator = 7;
+    int uid_counter = 100;
+    int steps_run = 0;
+    int end_step = 0;
+    int orders_applied = 0;
+    LockstepSession session;
+    ~MatchPlayer() { gameenv_free(&env); }
+};
+
+void match_apply(void* ctx, int party, const u8* bytes, size_t n)
+{
+    MatchPlayer* p = (MatchPlayer*)ctx;
+    Order o;
+    if (!netmatch_open(&p->match) || !order_from_bytes(bytes, n, &o) || o.party != party)
+        return;
+    if (order_valid(&p->env, &o, nullptr, 0)) {
+        order_apply(&p->env, &o);
+        p->orders_applied++;
+    }
+}
+void match_start_world(void* ctx, const NetMsg*) { netmatch_start(&((MatchPlayer*)ctx)->match, &((MatchPlayer*)ctx)->env); }
+void match_step(void* ctx, float dt)
+{
+    MatchPlayer* p = (MatchPlayer*)ctx;
+    if (!netmatch_open(&p->match))
+        return;
+    mysrand(p->generator);
+    next_entity_uid = p->uid_counter;
+    gameenv_run(&p->env, dt);
+    p->generator = myrand_state();
+    p->uid_counter = next_entity_uid;
+    p->steps_run++;
+    if (netmatch_after_step(&p->match, &p->env, dt))
+        p->end_step = p->steps_run;
+}
+// The hash covers the generator's state and the uid counter: this world's own.
+u64 match_hash(void* ctx)
+{
+    MatchPlayer* p = (MatchPlayer*)ctx;
+    mysrand(p->generator);
+    next_entity_uid = p->uid_counter;
+    return world_hash(&p->env);
+}
+
+// A turret of party 0 with a weak unit of party 1 in range, and a second unit of party 0
+// away from the fight: party 1 falls within seconds.
+void build_match_world(MatchPlayer* p)
+{
+    mysrand(p->generator);  // units draw their looks from it
+    make_flat_world(&p->env, 32, 32, 8, 4);
+    Entity* victim = add_unit(&p->env, 7, 5, 5, 1);
+    victim->uid = 2;
+    victim->health = 0.1f;
+    Entity* shooter = add_unit(&p->env, 5, 5, 5, 0);
+    shooter->uid = 1;
+    shooter->can_attack = true;
+    shooter->peripheral = PT_TURRET;
+    shooter->reload_timer = 100;
+    Target t = entity_target(victim);
+    entity_start_attack(shooter, &t);
+    add_unit(&p->env, 20, 20, 5, 0)->uid = 3;
+    p->generator = myrand_state();
+}
+
+void start_match_player(Net* net, MatchPlayer* p, u64 id, const char* code)
+{
+    p->id = id;
+    LockstepWorld w = {p, match_apply, match_start_world, match_step, match_hash};
+    ASSERT_TRUE(relay_connect(&net->relay, id, net->now));
+    ASSERT_TRUE(lockstep_init(&p->session, &w, code));
+}
+
+TEST(NetLockstep, TheEndRuleEndsTheGameOnBothAtOneStepEachFromTheirSide)
+{
+    Net net;
+    MatchPlayer p[2];
+    build_match_world(&p[0]);
+    build_match_world(&p[1]);
+    ASSERT_EQ(match_hash(&p[0]), match_hash(&p[1]));
+    start_match_player(&net, &p[0], 1, nullptr);
+    pump(&net, p, 1);
+    start_match_player(&net, &p[1], 2, p[0].session.code);
+    pump(&net, p, 2);
+    ASSERT_EQ(p[1].session.state, LOCKSTEP_PLAYING);
+    EXPECT_EQ(p[0].match.match.start_count[1], 1);
+
+    // The guest's machine is slow: it runs a frame for every three of the host's, and
+    // catches up by the turns it owes; the end must not depend on it.
+    for (int frame = 0; frame < 60 * 20 && !(netmatch_ended(&p[0].match) && netmatch_ended(&p[1].match)); frame++) {
+        net.now += 16000;
+        relay_tick(&net.relay, net.now);
+        pump(&net, p, 2);
+        lockstep_advance(&p[0].session, 0.016);
+        if (frame % 3 == 2)
+            lockstep_advance(&p[1].session, 0.048);
+        pump(&net, p, 2);
+    }
+    ASSERT_TRUE(netmatch_ended(&p[0].match)) << p[0].session.error;
+    ASSERT_TRUE(netmatch_ended(&p[1].match));
+    EXPECT_GT(p[0].end_step, 0);
+    EXPECT_EQ(p[0].end_step, p[1].end_step);
+    EXPECT_EQ(p[0].match.match.winner, 0);
+    char host_line[64], guest_line[64];
+    netmatch_result_line(&p[0].match, p[0].session.party, host_line, sizeof host_line);
+    netmatch_result_line(&p[1].match, p[1].session.party, guest_line, sizeof guest_line);
+    EXPECT_STREQ(host_line, "Victory after 0:00") << "the turret needs well under a second";
+    EXPECT_STREQ(guest_line, "Defeat after 0:00");
+    u64 at_end = match_hash(&p[0]);
+    EXPECT_EQ(match_hash(&p[1]), at_end);
+
+    // Turns go on arriving, with an order of the winner's in one: the worlds stand still,
+    // alike, and the server finds no difference in their hashes.
+    Order o;
+    order_init(&o, ORDER_TRAVEL, 0);
+    o.group_size = 1;
+    o.cell = {10, 10, 5};
+    order_add_uid(&o, 3);
+    u8 bytes[ORDERWIRE_MAX];
+    size_t n = order_to_bytes(&o, bytes, sizeof bytes);
+    ASSERT_TRUE(lockstep_submit(&p[0].session, bytes, n));
+    play(&net, p, 2, 2000);
+    EXPECT_GT(p[1].session.steps_done, (u32)p[1].end_step + 60);
+    EXPECT_EQ(p[0].steps_run, p[0].end_step);
+    EXPECT_EQ(p[1].steps_run, p[1].end_step);
+    EXPECT_EQ(p[0].orders_applied + p[1].orders_applied, 0);
+    EXPECT_EQ(match_hash(&p[0]), at_end);
+    EXPECT_EQ(match_hash(&p[1]), at_end);
+    EXPECT_FALSE(net.logged("out of sync"));
 }
 
 }  // namespace

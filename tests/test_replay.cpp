@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -93,6 +95,8 @@ protected:
         GameStart st = new_battle(seed);
         char err[300];
         EXPECT_TRUE(recorder_open(&rec, path.c_str(), &st, &main_gameenv, err, sizeof err)) << err;
+        if (by_game_time)
+            recorder_flush_by_game_time(&rec);
         unsigned r = 12345u + (unsigned)seed;
         auto rnd = [&r](int n) {
             r = r * 1103515245u + 12345u;
@@ -127,7 +131,7 @@ protected:
             recorder_before_step(&rec);
             gameenv_run(&main_gameenv, dtime);
             recorder_after_step(&rec, dtime, &main_gameenv);
-            if (f % 60 == 59) {
+            if (f % flush_every == flush_every - 1) {
                 EXPECT_TRUE(recorder_flush(&rec));
             }
         }
@@ -167,6 +171,8 @@ protected:
     GameRecord loaded;
     Replay replay;
     bool f_draw_after_last_step = true;
+    int flush_every = 60;       // frames between the flushes the program asks for
+    bool by_game_time = false;  // recorder_flush_by_game_time
 };
 
 TEST_F(ReplayTest, RecordedBattlesPlayAgainWithEveryHashMatching)
@@ -194,6 +200,45 @@ TEST_F(ReplayTest, RecordedBattlesPlayAgainWithEveryHashMatching)
         EXPECT_TRUE(any_order);
         std::remove(path.c_str());
     }
+}
+
+// Two machines recording one network game ask for flushes at moments of their own clocks;
+// flushed by game time, their files are the same bytes all the same, and play again.
+TEST_F(ReplayTest, FlushedByGameTimeTheFileDependsOnTheGameAlone)
+{
+    std::string a = scratch("machine-a.qrep"), b = scratch("machine-b.qrep");
+    auto bytes = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    // The same game each time: the uid counter runs on from game to game.
+    int first_uid = next_entity_uid;
+    auto record = [&](int every, const std::string& path, bool close = true) {
+        next_entity_uid = first_uid;
+        flush_every = every;
+        return record_battle(11, 1500, path, close);
+    };
+    record(60, a);
+    record(37, b);
+    EXPECT_NE(bytes(a), bytes(b)) << "the flushes asked for shape the file of a local game";
+
+    by_game_time = true;
+    u64 recorded = record(60, a);
+    record(37, b);
+    EXPECT_EQ(bytes(a), bytes(b));
+    u64 replayed = 0;
+    EXPECT_EQ(play(b, &replayed), REPLAY_ENDED) << replay.why;
+    EXPECT_EQ(replayed, recorded);
+
+    // Cut off, it reads up to the last second of game time it completed.
+    record(60, a, false);
+    char err[300];
+    ASSERT_TRUE(gamerecord_load(a.c_str(), &loaded, err, sizeof err)) << err;
+    EXPECT_FALSE(loaded.finished);
+    EXPECT_GT(loaded.frames, 1000u);
+    EXPECT_LT(loaded.frames, 1500u);
+    std::remove(a.c_str());
+    std::remove(b.c_str());
 }
 
 TEST_F(ReplayTest, AChangedStepOrAMissingDrawDivergesAtTheNextHash)

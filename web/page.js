@@ -32,7 +32,11 @@
     graphicsRestores: 0,
     savedReplay: null,   // the file name of the last replay downloaded
     replayStatus: null,  // 0 when the last replay opened, 2 when it could not be
-    opponent: false      // the game is played against the computer (?opponent=1)
+    opponent: false,     // the game is played against the computer (?opponent=1)
+    // A game against a player on another machine through the server the page came from:
+    // 'host' (?host=1) or 'join' (?join=CODE), else null; the game's code once known.
+    network: null,
+    gameCode: null
   };
 
   var el = function (id) { return document.getElementById(id); };
@@ -207,16 +211,56 @@
       el('hint').hidden = hint;
   }
 
-  // The mode comes from the address, so a link can start either; the game reads it as the
-  // desktop game reads its command line.
-  page.opponent = new URLSearchParams(window.location.search).get('opponent') === '1';
-  el(page.opponent ? 'mode-opponent' : 'mode-both').setAttribute('aria-current', 'page');
+  // The mode comes from the address, so a link can start any of them (a host sends
+  // ?join=CODE to a friend); the game reads it as the desktop game reads its command line.
+  var params = new URLSearchParams(window.location.search);
+  var joinCode = (params.get('join') || '').trim().toUpperCase();
+  page.network = joinCode ? 'join' : params.get('host') === '1' ? 'host' : null;
+  page.opponent = !page.network && params.get('opponent') === '1';
+  var modeLink = page.network === 'host' ? 'mode-host' : page.opponent ? 'mode-opponent' :
+                 page.network ? null : 'mode-both';
+  if (modeLink)
+    el(modeLink).setAttribute('aria-current', 'page');
   el('mode-note').hidden = !page.opponent;
+  if (page.network) {
+    el('join-code').value = joinCode;
+    showNetNote(page.network === 'host' ?
+      'You host: you command the orange party, your friend the green one. Waiting for the server…' :
+      'You join game ' + joinCode + ': you command the green party, the host the orange one.');
+  }
+  // The server that serves the page also runs the games, on the same port: ws: beside http:,
+  // wss: beside https: (a TLS proxy in front of it).
+  var serverUrl = (location.protocol === 'https:' ? 'wss://' : 'ws://') + location.host;
+  var networkArgs = page.network === 'host' ? ['--host', serverUrl] :
+                    page.network === 'join' ? ['--join', serverUrl, joinCode] : [];
+
+  function showNetNote(text) {
+    var note = el('net-note');
+    note.textContent = text;
+    note.hidden = false;
+  }
+
+  // The host is told the code in the game and here, with the link that joins at once.
+  function onGameLine(text) {
+    var code = /^Game code: ([A-Z]{5})$/.exec(text);
+    if (!code || page.network !== 'host' || page.gameCode)
+      return;
+    page.gameCode = code[1];
+    var link = location.origin + location.pathname + '?join=' + page.gameCode;
+    showNetNote('Game code: ' + page.gameCode + '\nYou command the orange party. Your friend ' +
+                'joins with the code, or with this link:');
+    var a = document.createElement('a');
+    a.id = 'join-link';
+    a.href = link;
+    a.textContent = link;
+    el('net-note').appendChild(document.createElement('br'));
+    el('net-note').appendChild(a);
+  }
 
   // Every game is recorded into the page's memory, so that "Save replay" can download it.
   var replayDir = '/replays';
   window.Module = {
-    arguments: ['--record', replayDir].concat(page.opponent ? ['--opponent'] : []),
+    arguments: ['--record', replayDir].concat(page.opponent ? ['--opponent'] : [], networkArgs),
     preRun: [function () { Module.FS.mkdir(replayDir); }],
     canvas: canvas,
     canvasSize: wantedCanvasSize(),
@@ -226,6 +270,7 @@
     print: function (text) {
       console.log(text);
       addLog(text, false);
+      onGameLine(text);
     },
     printErr: function (text) {
       console.error(text);
@@ -283,6 +328,11 @@
   // suspended audio context.
   el('start').addEventListener('click', start);
   function keyBeforeStart(event) {
+    // Typing a game code belongs to its field alone, before and after the start.
+    if (event.target instanceof HTMLInputElement) {
+      event.stopImmediatePropagation();
+      return;
+    }
     if (page.started || page.stopped)
       return;
     event.stopImmediatePropagation();

@@ -64,6 +64,7 @@ void draw_gui()
 
     gui_draw(main_guielems, main_guielemc, w / 2, h / 2);
     versus_draw_end(w, h);
+    netgame_draw_end(w, h);
     if (const char* net = netgame_status())
         gui_draw_text_shadowed(10, h - 30, 16, net);
 

@@ -7,6 +7,7 @@
 #include "platform.h"
 #include "selection.h"
 #include "shell.h"
+#include "netgame.h"
 #include "versus.h"
 #include "window.h"
 
@@ -39,8 +40,10 @@ void on_key_down(const SDL_KeyboardEvent* key)
         platform_toggle_fullscreen();
         return;
     }
-    // At the end of a game against the computer, Return or Escape leaves it for the main menu.
-    if (main_state == PS_INGAME && versus_ended() && (sym == SDLK_RETURN || sym == SDLK_ESCAPE)) {
+    // At the end of a game against the computer or another player, Return or Escape leaves it
+    // for the main menu.
+    if (main_state == PS_INGAME && (versus_ended() || netgame_ended()) &&
+        (sym == SDLK_RETURN || sym == SDLK_ESCAPE)) {
         versus_stop();
         set_program_state(PS_MAINMENU);
         delete_game();
@@ -108,7 +111,7 @@ void on_mouse_button_down(const SDL_MouseButtonEvent* button)
         return;
     }
     // A finished game takes no more orders.
-    if (b == SDL_BUTTON_LEFT && !versus_ended())
+    if (b == SDL_BUTTON_LEFT && !versus_ended() && !netgame_ended())
         play_left_click();
     else if (b == SDL_BUTTON_RIGHT)
         camera_rbutton_press();

@@ -1,5 +1,7 @@
-// The desktop's connection to the game server over Boost.Beast's WebSocket. The network
-// library stays inside this file: it is slow to compile.
+// The desktop's connection to the game server over Boost.Beast's WebSocket: ws:// in the
+// clear, wss:// over TLS (OpenSSL), the server's certificate checked against the system's
+// authorities and the host name. The network library stays inside this file: it is slow to
+// compile.
 #include "netclient.h"
 
 #include <chrono>
@@ -13,8 +15,11 @@
 #include <utility>
 
 #include <boost/asio.hpp>
+#include <boost/asio/ssl.hpp>
 #include <boost/beast/core.hpp>
+#include <boost/beast/ssl.hpp>
 #include <boost/beast/websocket.hpp>
+#include <boost/beast/websocket/ssl.hpp>
 
 namespace {
 
@@ -30,10 +35,28 @@ asio::io_context& io()
     return ioc;
 }
 
+// Made once, on the first wss:// address: the system's certificate authorities (OpenSSL's
+// default paths, which SSL_CERT_FILE and SSL_CERT_DIR can point elsewhere).
+asio::ssl::context* tls_context()
+{
+    static asio::ssl::context* ctx = [] {
+        auto* c = new asio::ssl::context(asio::ssl::context::tls_client);
+        c->set_default_verify_paths();
+        c->set_verify_mode(asio::ssl::verify_peer);
+        return c;
+    }();
+    return ctx;
+}
+
+using PlainStream = websocket::stream<beast::tcp_stream>;
+using TlsStream = websocket::stream<beast::ssl_stream<beast::tcp_stream>>;
+
 }  // namespace
 
 struct NetClient : std::enable_shared_from_this<NetClient> {
-    websocket::stream<beast::tcp_stream> ws{io()};
+    // One of the two, by the address's scheme.
+    std::unique_ptr<PlainStream> plain;
+    std::unique_ptr<TlsStream> tls;
     beast::flat_buffer buffer;
     LockstepSession* session;
     std::string host;
@@ -52,34 +75,69 @@ struct NetClient : std::enable_shared_from_this<NetClient> {
         lost = true;
         lockstep_connection_lost(session);
     }
+    // Calls f with the stream in use.
+    template <class F>
+    void with_stream(F f)
+    {
+        if (tls)
+            f(*tls);
+        else
+            f(*plain);
+    }
+    beast::tcp_stream& lowest() { return tls ? beast::get_lowest_layer(*tls) : beast::get_lowest_layer(*plain); }
     void connect()
     {
         auto self = shared_from_this();
         resolver.async_resolve(host, port, [self](error_code ec, tcp::resolver::results_type r) {
             if (ec)
                 return self->fail();
-            beast::get_lowest_layer(self->ws).expires_after(std::chrono::seconds(10));
-            beast::get_lowest_layer(self->ws).async_connect(r, [self](error_code ec2, const tcp::endpoint&) {
+            self->lowest().expires_after(std::chrono::seconds(10));
+            self->lowest().async_connect(r, [self](error_code ec2, const tcp::endpoint&) {
                 if (ec2)
                     return self->fail();
-                beast::get_lowest_layer(self->ws).expires_never();
                 // Orders and hashes are small and wanted now: never held back to be joined.
                 error_code ignored;
-                beast::get_lowest_layer(self->ws).socket().set_option(tcp::no_delay(true), ignored);
-                self->ws.set_option(websocket::stream_base::timeout::suggested(beast::role_type::client));
-                self->ws.read_message_max(NET_MAX_MESSAGE);
-                self->ws.binary(true);
-                self->ws.async_handshake(self->host + ":" + self->port, "/play", [self](error_code ec3) {
-                    if (ec3)
+                self->lowest().socket().set_option(tcp::no_delay(true), ignored);
+                if (!self->tls) {
+                    self->lowest().expires_never();
+                    return self->handshake();
+                }
+                // The server's name goes in the hello (SNI) for a proxy that serves several.
+                SSL_set_tlsext_host_name(self->tls->next_layer().native_handle(), self->host.c_str());
+                self->tls->next_layer().async_handshake(asio::ssl::stream_base::client, [self](error_code ec3) {
+                    self->lowest().expires_never();
+                    if (ec3) {
+                        std::fprintf(stderr, "TLS with %s:%s failed: %s\n", self->host.c_str(),
+                                     self->port.c_str(), ec3.message().c_str());
                         return self->fail();
-                    self->open = true;
-                    self->read();
-                    self->write();
+                    }
+                    self->handshake();
                 });
             });
         });
     }
+    void handshake()
+    {
+        auto self = shared_from_this();
+        with_stream([self](auto& ws) {
+            ws.set_option(websocket::stream_base::timeout::suggested(beast::role_type::client));
+            ws.read_message_max(NET_MAX_MESSAGE);
+            ws.binary(true);
+            ws.async_handshake(self->host + ":" + self->port, "/play", [self](error_code ec) {
+                if (ec)
+                    return self->fail();
+                self->open = true;
+                self->read();
+                self->write();
+            });
+        });
+    }
     void read()
+    {
+        with_stream([this](auto& ws) { read_on(ws); });
+    }
+    template <class S>
+    void read_on(S& ws)
     {
         ws.async_read(buffer, [self = shared_from_this()](error_code ec, size_t) {
             if (ec)
@@ -98,13 +156,15 @@ struct NetClient : std::enable_shared_from_this<NetClient> {
             return;
         writing = true;
         const LockstepOutgoing& o = out[out_head];
-        ws.async_write(asio::buffer(o.bytes, o.len), [self = shared_from_this()](error_code ec, size_t) {
-            self->writing = false;
-            if (ec)
-                return self->fail();
-            self->out_head = (self->out_head + 1) % LOCKSTEP_MAX_OUTBOX;
-            self->out_count--;
-            self->write();
+        with_stream([this, &o](auto& ws) {
+            ws.async_write(asio::buffer(o.bytes, o.len), [self = shared_from_this()](error_code ec, size_t) {
+                self->writing = false;
+                if (ec)
+                    return self->fail();
+                self->out_head = (self->out_head + 1) % LOCKSTEP_MAX_OUTBOX;
+                self->out_count--;
+                self->write();
+            });
         });
     }
 };
@@ -112,26 +172,30 @@ struct NetClient : std::enable_shared_from_this<NetClient> {
 NetClient* netclient_open(const char* url, LockstepSession* session, char* err, size_t err_size)
 {
     std::string u = url;
-    if (u.compare(0, 6, "wss://") == 0) {
-        std::snprintf(err, err_size, "%s: this build speaks ws:// only; reach a TLS server through a local proxy", url);
+    bool secure = u.compare(0, 6, "wss://") == 0;
+    if (!secure && u.compare(0, 5, "ws://") != 0) {
+        std::snprintf(err, err_size, "%s: not a ws:// or wss:// address", url);
         return nullptr;
     }
-    if (u.compare(0, 5, "ws://") != 0) {
-        std::snprintf(err, err_size, "%s: not a ws:// address", url);
-        return nullptr;
-    }
-    std::string rest = u.substr(5);
+    std::string rest = u.substr(secure ? 6 : 5);
     if (!rest.empty() && rest.back() == '/')
         rest.pop_back();
     size_t colon = rest.rfind(':');
     if (rest.empty() || rest.find('/') != std::string::npos || colon == 0) {
-        std::snprintf(err, err_size, "%s: expected ws://HOST:PORT", url);
+        std::snprintf(err, err_size, "%s: expected %s://HOST:PORT", url, secure ? "wss" : "ws");
         return nullptr;
     }
     auto c = std::make_shared<NetClient>();
     c->session = session;
     c->host = colon == std::string::npos ? rest : rest.substr(0, colon);
-    c->port = colon == std::string::npos ? "80" : rest.substr(colon + 1);
+    c->port = colon == std::string::npos ? (secure ? "443" : "80") : rest.substr(colon + 1);
+    if (secure) {
+        c->tls = std::make_unique<TlsStream>(io(), *tls_context());
+        // The certificate must name the host the player asked for.
+        c->tls->next_layer().set_verify_callback(asio::ssl::host_name_verification(c->host));
+    } else {
+        c->plain = std::make_unique<PlainStream>(io());
+    }
     c->self_ref = c;
     c->connect();
     return c.get();
@@ -170,7 +234,7 @@ void netclient_close(NetClient* c)
         return;
     c->closed = true;
     error_code ignored;
-    beast::get_lowest_layer(c->ws).socket().close(ignored);
+    c->lowest().socket().close(ignored);
     c->resolver.cancel();
     // Its handlers still hold it; they end at the next run of the loop.
     c->self_ref.reset();

@@ -19,6 +19,13 @@ int netgame_party();
 // Once a frame with its real time step: the network is polled, the game is created when the
 // server starts it, and in play or under the pause menu the world runs the steps that are due.
 void netgame_frame(float dtime);
+// True once the game has ended by the rule of the game against the computer (one party has
+// nothing left, or two minutes without a hit): the world stands still under the result, and
+// Return or Escape goes back to the main menu.
+bool netgame_ended();
+// The result over the world ("Victory", "Defeat" or "Draw" from this player's side), window
+// pixels; nothing before the end.
+void netgame_draw_end(int w, int h);
 // Sends one of the player's orders to the server (it takes effect when its turn comes back).
 void netgame_submit(const Order* order);
 // What the player must read on screen now ("Game code: ABCDE", waiting, left, out of sync),

@@ -22,6 +22,7 @@ bool game_open = false;
 GameRecorder recorder;
 std::string path;
 u32 last_flush = 0;
+bool by_game_time = false;  // recording_flush_by_game_time
 
 // The file of a game from its second; a second file of the same second gets "-2" and so on.
 std::string file_for(s64 second)
@@ -71,6 +72,11 @@ bool recording_set_folder(const char* dir)
     return true;
 }
 
+void recording_flush_by_game_time()
+{
+    by_game_time = true;
+}
+
 void recording_game_created()
 {
     if (folder.empty())
@@ -82,6 +88,8 @@ void recording_game_created()
         std::fprintf(stderr, "Recording stopped: %s\n", err);
         return;
     }
+    if (by_game_time)
+        recorder_flush_by_game_time(&recorder);
     game_open = true;
     std::printf("Recording to %s\n", path.c_str());
 }

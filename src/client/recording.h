@@ -9,6 +9,10 @@
 // Records the games of this run into `dir`. False, with the reason on standard error, when the
 // folder does not exist or cannot be written: the game must not start then.
 bool recording_set_folder(const char* dir);
+// The games from now on are flushed once a second of game time and at no other moment, so
+// two machines recording one network game write the same bytes (recording_flush_now and the
+// once-a-second flush of recording_frame then wait for it).
+void recording_flush_by_game_time();
 // A game has just been created (main_game_start holds its start): its file is opened.
 void recording_game_created();
 // Brings the current game's file up to date now. False when no game is being recorded.

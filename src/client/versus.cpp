@@ -4,7 +4,7 @@
 #include <new>
 
 #include "gamerecord.h"
-#include "gui.h"
+#include "matchscreen.h"
 #include "newgame.h"
 #include "opponent.h"
 #include "orders.h"
@@ -79,22 +79,8 @@ bool versus_may_select(int party)
 
 void versus_draw_end(int w, int h)
 {
-    if (!versus_ended())
-        return;
-    char time[16], line[96];
-    match_format_time(match.game_time, time, sizeof time);
-    const char* word = match_result_word(&match, VERSUS_PLAYER_PARTY);
-    int size = 48;
-    gui_draw_text_shadowed(w / 2 - text_width(size, word) / 2, h / 2 + 40, size, word);
-    size = 16;
-    std::snprintf(line, sizeof line, "Game time %s", time);
-    gui_draw_text_shadowed(w / 2 - text_width(size, line) / 2, h / 2, size, line);
-    std::snprintf(line, sizeof line, "Losses: yours %d of %d, computer %d of %d",
-                  match.losses[VERSUS_PLAYER_PARTY], match.start_count[VERSUS_PLAYER_PARTY],
-                  match.losses[VERSUS_COMPUTER_PARTY], match.start_count[VERSUS_COMPUTER_PARTY]);
-    gui_draw_text_shadowed(w / 2 - text_width(size, line) / 2, h / 2 - 24, size, line);
-    const char* back = "Return or Escape: main menu";
-    gui_draw_text_shadowed(w / 2 - text_width(size, back) / 2, h / 2 - 64, size, back);
+    if (versus_ended())
+        match_draw_end(&match, VERSUS_PLAYER_PARTY, "computer", w, h);
 }
 
 void versus_stop()

@@ -60,6 +60,7 @@ bool lockstep_init(LockstepSession* s, const LockstepWorld* world, const char* c
     s->owed = 0;
     s->waiting = 0;
     s->peer_left = false;
+    s->closing = false;
     s->end_reason = 0;
     s->end_frame = 0;
     s->refused = 0;
@@ -136,6 +137,12 @@ bool lockstep_receive(LockstepSession* s, const u8* data, size_t size)
             char text[64];
             std::snprintf(text, sizeof(text), "Out of sync at frame %u", m.frame);
             end_with(s, text);
+        } else if (m.reason == NET_END_NOBODY_JOINED) {
+            end_with(s, "Nobody joined the game in time");
+        } else if (s->state == LOCKSTEP_PLAYING && s->steps_done < s->turns_ready * s->steps_per_turn) {
+            // Every turn sent before this has arrived: run them all first (lockstep_advance),
+            // and both players' games and records end at the same frame.
+            s->closing = true;
         } else {
             end_with(s, "Connection to the server lost");
         }
@@ -160,6 +167,8 @@ int lockstep_advance(LockstepSession* s, double real_dt)
     s->owed += real_dt;
     u32 runnable = s->turns_ready * spt - s->steps_done;
     u32 due = (u32)(s->owed / s->step_seconds);
+    if (s->closing)
+        due = runnable;  // no more turns will come: the last ones run at once
     // A whole turn or more waiting means this machine is behind the server: run what it owes
     // beyond one turn now, so that it never falls further behind.
     u32 run = due;
@@ -173,20 +182,24 @@ int lockstep_advance(LockstepSession* s, double real_dt)
     for (u32 i = 0; i < run; i++) {
         u32 turn = s->steps_done / spt;
         bool last_of_turn = (s->steps_done + 1) % spt == 0;
-        if (last_of_turn && s->outbox_count == LOCKSTEP_MAX_OUTBOX)
+        if (last_of_turn && s->outbox_count == LOCKSTEP_MAX_OUTBOX && !s->closing)
             break;  // the hash must go out; the transport drains the outbox first
         if (s->steps_done % spt == 0)
             apply_turn_orders(s, turn);
         s->world.step(s->world.ctx, s->step_seconds);
         s->steps_done++;
         ran++;
-        if (last_of_turn) {
+        if (last_of_turn && !s->closing) {
             NetMsg h;
             net_msg_init(&h, NET_HASH);
             h.turn = turn;
             h.hash = s->world.hash(s->world.ctx);
             queue(s, &h);
         }
+    }
+    if (s->closing && s->steps_done == s->turns_ready * spt) {
+        end_with(s, "Connection to the server lost");
+        return ran;
     }
     s->owed -= ran * (double)s->step_seconds;
     if (s->owed < 0)
@@ -230,6 +243,6 @@ bool lockstep_waiting_notice(const LockstepSession* s)
 
 void lockstep_connection_lost(LockstepSession* s)
 {
-    if (s->state != LOCKSTEP_ENDED)
+    if (s->state != LOCKSTEP_ENDED && !s->closing)
         end_with(s, "Connection to the server lost");
 }

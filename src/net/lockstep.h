@@ -67,6 +67,8 @@ struct LockstepSession {
     double owed;                  // real seconds not yet run as steps
     double waiting;               // seconds a step has been due with no turn to run it
     bool peer_left;               // the other player has left; play goes on
+    bool closing;                 // the server is stopping: the turns received still run, then
+                                  // the session ends, so both players stop at the same frame
     u8 end_reason;                // NetEndReason once ended by the server, else 0
     u32 end_frame;                // the frame the server named in its end message
     u8 refused;                   // NetRefusal when the server refused us, else 0
@@ -94,5 +96,6 @@ bool lockstep_submit(LockstepSession* s, const u8* bytes, size_t n);
 const LockstepOutgoing* lockstep_next_outgoing(LockstepSession* s);
 // Whether the player should be told that the game waits for the other player.
 bool lockstep_waiting_notice(const LockstepSession* s);
-// The transport lost the server: the session ends with that reason.
+// The transport lost the server: the session ends with that reason (after the turns already
+// received, when the server said it was stopping).
 void lockstep_connection_lost(LockstepSession* s);

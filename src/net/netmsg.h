@@ -13,7 +13,8 @@
 //                              first step, in the order received
 //  19 turn          to client  turn (4): every order of that turn has been sent; run it
 //  20 peer left     to client  (nothing)
-//  21 end           to client  reason (1: out of sync, 2: server closing), frame (4)
+//  21 end           to client  reason (1: out of sync, 2: server closing, 3: nobody joined the
+//                              hosted game in time), frame (4)
 //  22 refused       to client  reason (1 unknown code, 2 game full, 3 server full, 4 bad message)
 //
 // Turns count from 0; turn t holds steps t * steps_per_turn .. (t + 1) * steps_per_turn - 1.
@@ -44,7 +45,7 @@ enum NetKind : u8 {
 };
 
 enum NetRole : u8 { NET_ROLE_HOST = 1, NET_ROLE_JOIN = 2 };
-enum NetEndReason : u8 { NET_END_OUT_OF_SYNC = 1, NET_END_SERVER_CLOSING = 2 };
+enum NetEndReason : u8 { NET_END_OUT_OF_SYNC = 1, NET_END_SERVER_CLOSING = 2, NET_END_NOBODY_JOINED = 3 };
 enum NetRefusal : u8 {
     NET_REFUSED_UNKNOWN_CODE = 1,
     NET_REFUSED_GAME_FULL = 2,

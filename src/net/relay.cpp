@@ -1,5 +1,7 @@
 #include "relay.h"
 
+#include <algorithm>
+#include <vector>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -134,6 +136,7 @@ void hello(Relay* r, u64 id, RelayClient* c, const NetMsg* m, u64 now_us)
         }
         RelayGame g = {};
         g.players[0] = id;
+        g.created_us = now_us;
         r->games[code] = g;
         c->game = code;
         c->party = 0;
@@ -298,6 +301,26 @@ void relay_tick(Relay* r, u64 now_us)
         if (silent)
             remove_client(r, id, "said nothing in time", true);
     }
+    // Removing a host erases its game, so the expired ones are found first.
+    u64 expired[8];
+    int n_expired = 0;
+    for (const auto& [code, g] : r->games)
+        if (!g.started && g.players[0] && now_us - g.created_us > r->limits.join_timeout_us && n_expired < 8)
+            expired[n_expired++] = g.players[0];
+    for (int i = 0; i < n_expired; i++) {
+        auto it = r->clients.find(expired[i]);
+        const std::string code = it->second.game;
+        NetMsg m;
+        net_msg_init(&m, NET_END);
+        m.reason = NET_END_NOBODY_JOINED;
+        send(r, expired[i], &m);
+        // One line for the whole event, where a host who leaves gives three.
+        r->clients.erase(it);
+        r->games.erase(code);
+        r->io.close(r->io.ctx, expired[i]);
+        logf(r, "game %s expired: nobody joined within %llu s; client %llu dropped", code.c_str(),
+             (unsigned long long)(r->limits.join_timeout_us / 1000000), (unsigned long long)expired[i]);
+    }
     for (auto& [code, g] : r->games) {
         if (!g.started)
             continue;
@@ -346,12 +369,35 @@ double relay_lateness_ms(const Relay* r, double p)
 
 void relay_shutdown(Relay* r)
 {
+    // Players of a started game hear the frame they stop at (the end of the last turn sent),
+    // and that the server closes, not that the other player left.
+    std::vector<u64> told;
+    for (auto& [code, g] : r->games) {
+        if (!g.started)
+            continue;
+        for (u64 p : g.players) {
+            if (!p)
+                continue;
+            NetMsg m;
+            net_msg_init(&m, NET_END);
+            m.reason = NET_END_SERVER_CLOSING;
+            m.frame = g.turns_sent * r->limits.steps_per_turn;
+            send(r, p, &m);
+            r->clients[p].game.clear();
+            told.push_back(p);
+        }
+        g.players[0] = g.players[1] = 0;
+        logf(r, "game %s ended after %u turns", code.c_str(), g.turns_sent);
+    }
     while (!r->clients.empty()) {
         u64 id = r->clients.begin()->first;
-        NetMsg m;
-        net_msg_init(&m, NET_END);
-        m.reason = NET_END_SERVER_CLOSING;
-        send(r, id, &m);
+        if (std::find(told.begin(), told.end(), id) == told.end()) {
+            NetMsg m;
+            net_msg_init(&m, NET_END);
+            m.reason = NET_END_SERVER_CLOSING;
+            send(r, id, &m);
+        }
         remove_client(r, id, "server closing", true);
     }
+    r->games.clear();
 }

@@ -16,6 +16,9 @@ struct RelayLimits {
     int max_clients = 2200;
     int max_games = 1100;
     u64 hello_timeout_us = 5000000;  // a connection must say who it is within this
+    // A hosted game whose guest has not come within this is dropped (10 minutes): a host who
+    // went away without closing must not hold a code and a connection for ever.
+    u64 join_timeout_us = 600000000;
     u16 steps_per_turn = 4;          // 4 steps of 1/60 s: a turn every 67 ms
     u16 steps_per_second = 60;
     int orders_per_second = 20;      // per client; a burst of as many is allowed
@@ -48,6 +51,7 @@ struct RelayClient {
 struct RelayGame {
     u64 players[2];        // client ids; 0 once gone
     bool started;
+    u64 created_us;        // when the host made it
     u64 start_us;
     u32 turns_sent;        // turns 0 .. turns_sent - 1 have gone out
     u32 hashed[2];         // the next turn whose hash each player owes
@@ -70,7 +74,8 @@ bool relay_connect(Relay* r, u64 client, u64 now_us);
 void relay_receive(Relay* r, u64 client, const u8* data, size_t size, u64 now_us);
 // A connection went away (`why` for the log); the other player is told and plays on.
 void relay_disconnect(Relay* r, u64 client, const char* why);
-// Sends every turn that is due, drops connections that never said who they are.
+// Sends every turn that is due, drops connections that never said who they are and games
+// nobody joined in time (the host is told).
 void relay_tick(Relay* r, u64 now_us);
 // The microseconds until the next turn is due (at most `cap_us`).
 u64 relay_next_due_us(const Relay* r, u64 now_us, u64 cap_us);

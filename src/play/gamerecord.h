@@ -34,7 +34,10 @@
 //   'E' end       12  frames (4), the final world hash (8); the last record of a finished game
 //
 // The writer flushes the stream at least once a second, so a game cut off by a crash still
-// reads up to its last flush; such a file has no end record and reads as unfinished.
+// reads up to its last flush; such a file has no end record and reads as unfinished. A network
+// game's writer flushes after each hash record instead (each second of game time), so the two
+// players' files, whose flush points would otherwise follow each machine's clock, are the same
+// bytes.
 #pragma once
 
 #include <cstddef>
@@ -93,6 +96,7 @@ struct GameRecorder {
     double game_time;        // seconds of game time so far
     double next_hash_time;   // the hash comes after the step that reaches this
     u32 generator_after_step;  // the generator as the last update left it
+    bool by_game_time;         // flushed after each hash record only (recorder_flush_by_game_time)
 };
 
 // Creates the file (replacing one of that name) and writes the header and the frame-0 hash of
@@ -108,8 +112,11 @@ void recorder_before_step(GameRecorder* rec);
 // second of game time.
 void recorder_after_step(GameRecorder* rec, float dtime, const GameEnv* env);
 // Everything recorded so far reaches the file (readable even if the program dies next).
-// False once a write has failed.
+// False once a write has failed. Does nothing after recorder_flush_by_game_time.
 bool recorder_flush(GameRecorder* rec);
+// From now on the file is flushed after each hash record and at no other time, so its bytes
+// depend on the game alone and not on when the program asked for flushes.
+void recorder_flush_by_game_time(GameRecorder* rec);
 // The end record with the final hash, the end of the stream, and the file closed. False when
 // anything failed to be written. Safe on a recorder that failed or was never opened.
 bool recorder_close(GameRecorder* rec, const GameEnv* env);

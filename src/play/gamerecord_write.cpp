@@ -107,6 +107,21 @@ void write_hash(GameRecorder* rec, u8 type, const GameEnv* env)
     put64(p + 5, world_hash(env));
 }
 
+// Writes out what deflate holds and flushes the file.
+bool flush_stream(GameRecorder* rec)
+{
+    if (!rec->file)
+        return false;
+    write_repeats(rec);
+    if (!rec->unflushed)
+        return !rec->failed;
+    rec->unflushed = false;
+    drain(rec, Z_SYNC_FLUSH);
+    if (!rec->failed && std::fflush(rec->file) != 0)
+        rec->failed = true;
+    return !rec->failed;
+}
+
 }  // namespace
 
 bool recorder_open(GameRecorder* rec, const char* path, const GameStart* start, const GameEnv* env,
@@ -212,21 +227,21 @@ void recorder_after_step(GameRecorder* rec, float dtime, const GameEnv* env)
     if (rec->game_time >= rec->next_hash_time) {
         write_hash(rec, 'H', env);
         rec->next_hash_time = std::floor(rec->game_time) + 1.0;
+        if (rec->by_game_time)
+            flush_stream(rec);
     }
 }
 
 bool recorder_flush(GameRecorder* rec)
 {
-    if (!rec->file)
-        return false;
-    write_repeats(rec);
-    if (!rec->unflushed)
+    if (rec->file && rec->by_game_time)
         return !rec->failed;
-    rec->unflushed = false;
-    drain(rec, Z_SYNC_FLUSH);
-    if (!rec->failed && std::fflush(rec->file) != 0)
-        rec->failed = true;
-    return !rec->failed;
+    return flush_stream(rec);
+}
+
+void recorder_flush_by_game_time(GameRecorder* rec)
+{
+    rec->by_game_time = true;
 }
 
 bool recorder_close(GameRecorder* rec, const GameEnv* env)

@@ -9,10 +9,12 @@
 namespace {
 
 const char* const usage =
-    "Usage: quorvale-server [--listen ADDR:PORT] [--page DIR] [--max-games N] [--stats SECONDS]\n"
+    "Usage: quorvale-server [--listen ADDR:PORT] [--page DIR] [--max-games N] [--join-wait SECONDS]\n"
+    "                       [--stats SECONDS]\n"
     "  --listen ADDR:PORT  where to accept players (default 127.0.0.1:8000; port 0 picks one)\n"
     "  --page DIR          the browser page's folder served over HTTP (default build-web)\n"
     "  --max-games N       games at once (default 1100; twice as many connections)\n"
+    "  --join-wait SECONDS how long a hosted game waits for its guest (default 600)\n"
     "  --stats SECONDS     log turn timing and counts this often\n";
 
 bool parse_number(const char* s, long lo, long hi, long* out)
@@ -60,6 +62,8 @@ int main(int argc, char** argv)
         } else if (a == "--max-games" && parse_number(v, 1, 100000, &n)) {
             o.limits.max_games = (int)n;
             o.limits.max_clients = (int)n * 2 + 200;
+        } else if (a == "--join-wait" && parse_number(v, 1, 86400, &n)) {
+            o.limits.join_timeout_us = (u64)n * 1000000;
         } else if (a == "--stats" && parse_number(v, 1, 3600, &n)) {
             o.stats_seconds = (int)n;
         } else {

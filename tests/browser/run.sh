@@ -6,8 +6,9 @@
 #
 # --page DIR       the built page (index.html, quorvale.js, .wasm, .data); without it the page
 #                  is built with scripts/web into build-web/
-# --native BINARY  the desktop game whose first view the page's is compared with; without it
-#                  the game is built into build-browser/native/
+# --native BINARY  the desktop game whose first view the page's is compared with, and which
+#                  plays a network game with the page (quorvale-server beside it serves both);
+#                  without it the game and the server are built into build-browser/native/
 #
 # Screenshots, the page's console, Chromium's log and the figures go to build-browser/out/
 # (QUORVALE_BROWSER_OUT chooses another folder).
@@ -43,7 +44,8 @@ fi
 if [ -z "$native" ]; then
     install_packages "${build_packages[@]}"
     cmake -S . -B build-browser/native -DCMAKE_BUILD_TYPE=Release -DQUORVALE_BUILD_TESTS=OFF >/dev/null
-    cmake --build build-browser/native -j2 --target quorvale -- --no-print-directory
+    # The network game's test needs the game server beside the game.
+    cmake --build build-browser/native -j2 --target quorvale quorvale-server -- --no-print-directory
     native=build-browser/native/quorvale
 fi
 
@@ -56,5 +58,5 @@ mkdir -p "$out"
 export QUORVALE_PAGE=$(realpath "$page") QUORVALE_NATIVE=$(realpath "$native")
 export QUORVALE_BROWSER_OUT=$out QUORVALE_SOURCE=$quorvale_root
 
-run_test_files "$out" -- menu play first_view sound failures robustness page graphics replay opponent performance
+run_test_files "$out" -- menu play first_view sound failures robustness page graphics replay opponent network performance
 report_test_files browser "$out"
