@@ -35,13 +35,11 @@ bool protocol_error(LockstepSession* s, const char* what)
 // Applies every received order of the turn about to start, in the order received.
 void apply_turn_orders(LockstepSession* s, u32 turn)
 {
-    while (s->pending_count > 0) {
-        LockstepPending* p = &s->pending[s->pending_head];
-        if (p->turn != turn)
-            break;
-        s->world.apply_order(s->world.ctx, p->party, p->bytes, p->len);
-        s->pending_head = (s->pending_head + 1) % LOCKSTEP_MAX_PENDING;
-        s->pending_count--;
+    while (!s->pending.empty() && s->pending.front().turn == turn) {
+        const LockstepPending& p = s->pending.front();
+        s->world.apply_order(s->world.ctx, p.party, p.bytes.data(), p.bytes.size());
+        s->pending_bytes -= p.bytes.size();
+        s->pending.pop_front();
     }
 }
 
@@ -65,8 +63,8 @@ bool lockstep_init(LockstepSession* s, const LockstepWorld* world, const char* c
     s->end_frame = 0;
     s->refused = 0;
     s->error[0] = 0;
-    s->pending.assign(LOCKSTEP_MAX_PENDING, LockstepPending{});
-    s->pending_head = s->pending_count = 0;
+    s->pending.clear();
+    s->pending_bytes = 0;
     s->outbox.assign(LOCKSTEP_MAX_OUTBOX, LockstepOutgoing{});
     s->outbox_head = s->outbox_count = 0;
     s->scratch.assign(1, NetMsg{});
@@ -110,14 +108,10 @@ bool lockstep_receive(LockstepSession* s, const u8* data, size_t size)
             return protocol_error(s, "order before the start");
         if (m.turn != s->turns_ready)
             return protocol_error(s, "order for a turn already sent");
-        if (s->pending_count == LOCKSTEP_MAX_PENDING)
+        if (s->pending_bytes + m.order_len > LOCKSTEP_MAX_PENDING_BYTES)
             return protocol_error(s, "too many orders");
-        LockstepPending* p = &s->pending[(s->pending_head + s->pending_count) % LOCKSTEP_MAX_PENDING];
-        p->turn = m.turn;
-        p->party = m.party;
-        p->len = m.order_len;
-        std::memcpy(p->bytes, m.order, m.order_len);
-        s->pending_count++;
+        s->pending.push_back({m.turn, m.party, std::vector<u8>(m.order, m.order + m.order_len)});
+        s->pending_bytes += m.order_len;
         return true;
     }
     case NET_TURN:

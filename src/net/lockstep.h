@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <vector>
 
 #include "netmsg.h"
@@ -35,8 +36,12 @@ enum LockstepState {
     LOCKSTEP_ENDED,       // out of sync, refused, closed or the protocol broken: see the fields
 };
 
-// Received orders kept until their turn runs, and messages kept until the transport sends them.
-constexpr int LOCKSTEP_MAX_PENDING = 128;
+// Received orders are kept until their turn runs. A page that runs no frames for a while (a
+// hidden tab) keeps receiving the other player's orders and runs them all when it catches up,
+// so the bound is on memory only: at the server's rate of orders it is more than half an hour
+// of the largest orders.
+constexpr size_t LOCKSTEP_MAX_PENDING_BYTES = 16u << 20;
+// Messages kept until the transport sends them.
 constexpr int LOCKSTEP_MAX_OUTBOX = 64;
 // A client behind the server catches up at most this many steps per frame.
 constexpr int LOCKSTEP_MAX_STEPS_PER_CALL = 120;
@@ -46,8 +51,7 @@ constexpr double LOCKSTEP_WAIT_NOTICE = 1.0;
 struct LockstepPending {
     u32 turn;
     u8 party;
-    u16 len;
-    u8 bytes[NET_MAX_ORDER_BYTES];
+    std::vector<u8> bytes;  // the order record as sent
 };
 
 struct LockstepOutgoing {
@@ -73,8 +77,8 @@ struct LockstepSession {
     u32 end_frame;                // the frame the server named in its end message
     u8 refused;                   // NetRefusal when the server refused us, else 0
     char error[128];              // why the session ended, for the player
-    std::vector<LockstepPending> pending;  // ring, LOCKSTEP_MAX_PENDING
-    int pending_head, pending_count;
+    std::deque<LockstepPending> pending;  // in the order received
+    size_t pending_bytes;                 // of the orders in pending
     std::vector<LockstepOutgoing> outbox;  // ring, LOCKSTEP_MAX_OUTBOX
     int outbox_head, outbox_count;
     std::vector<NetMsg> scratch;  // one message decoded or built at a time
