@@ -54,16 +54,7 @@ if [ "$mode" = host-leave ]; then
 else
     click_play  # "Continue"
     sleep 1.5
-    # All of party 1 walks to the ground at the crosshair; a loaded machine may still be
-    # drawing its first frames of play, so the click is given again until it counts.
-    for _ in 1 2 3 4 5; do
-        xdotool key --window "$window" ctrl+a
-        sleep 0.3
-        xdotool click --window "$window" 1
-        sleep 1
-        grep -q "^Go to (" "$work/stdout" && break
-    done
-    grep -q "^Go to (" "$work/stdout" || fail "the click gave no order"
+    order_all_to_crosshair  # all of party 1 walks to the ground at the crosshair
     # The server stops: the game ends and the main menu is back.
     wait_line '^Connection to the server lost$' "${QUORVALE_NET_END_SECONDS:-120}"
     sleep 1

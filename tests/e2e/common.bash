@@ -110,6 +110,21 @@ fast_forward_until() {
     xdotool keyup --window "$window" F1
 }
 
+# order_all_to_crosshair: selects the player's units (Ctrl+A) and clicks the ground at the
+# crosshair, until the game prints "Go to (...)": a loaded machine may still be drawing its
+# first frames of play, so the click is given again until it counts.
+order_all_to_crosshair() {
+    local i
+    for i in 1 2 3 4 5; do
+        xdotool key --window "$window" ctrl+a
+        sleep 0.3
+        xdotool click --window "$window" 1
+        sleep 1
+        grep -q "^Go to (" "$work/stdout" && break
+    done
+    grep -q "^Go to (" "$work/stdout" || fail "the click gave no order"
+}
+
 # screenshot FILE: the game window's content as a PNG.
 screenshot() {
     xwd -silent -id "$window" | /usr/bin/convert xwd:- "$1"

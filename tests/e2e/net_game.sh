@@ -40,16 +40,7 @@ grep -q "^Generating map\.\.\.$" "$work/stdout" || fail "the server did not star
 sleep 2
 click_play  # "Continue"
 sleep 1.5
-# Party 0's units, all selected, walk to the point at the window centre; a loaded machine may
-# still be drawing its first frames of play, so the click is given again until it counts.
-for _ in 1 2 3 4 5; do
-    xdotool key --window "$window" ctrl+a
-    sleep 0.3
-    xdotool click --window "$window" 1
-    sleep 1
-    grep -q "^Go to (" "$work/stdout" && break
-done
-grep -q "^Go to (" "$work/stdout" || fail "the click gave no order"
+order_all_to_crosshair  # party 0's units, all selected, walk to the point at the window centre
 
 bot_status=0
 wait "$bot_pid" || bot_status=$?
