@@ -5,9 +5,9 @@
 
 namespace {
 
-constexpr FrameLook MAIN_MENU = {PS_MAINMENU, 800, 600, false, 0};
-constexpr FrameLook PAUSE_MENU = {PS_PAUSEMENU, 800, 600, false, 0};
-constexpr FrameLook PLAY = {PS_INGAME, 800, 600, false, 0};
+constexpr FrameLook MAIN_MENU = {PS_MAINMENU, 800, 600, false, 0, 0, false};
+constexpr FrameLook PAUSE_MENU = {PS_PAUSEMENU, 800, 600, false, 0, 0, false};
+constexpr FrameLook PLAY = {PS_INGAME, 800, 600, false, 0, 0, false};
 
 SDL_Event event_of(Uint8 type)
 {
@@ -37,7 +37,7 @@ TEST(Redraw, AnIdleMenuIsDrawnOnceAndPlayEveryFrame)
     for (ProgramState state : {PS_INGAME, PS_INGAMEMENU, PS_NONE}) {
         RedrawGate gate;
         redraw_gate_init(&gate);
-        FrameLook look = {state, 800, 600, false, 0};
+        FrameLook look = {state, 800, 600, false, 0, 0, false};
         EXPECT_EQ(drawn_of(&gate, look, 100), 100) << "state " << state;
     }
 }
@@ -101,6 +101,24 @@ TEST(Redraw, AChangedStateOrWindowIsDrawnWithoutAnEvent)
     restored.graphics = 1;
     EXPECT_TRUE(redraw_frame_due(&gate, restored));
     EXPECT_FALSE(redraw_frame_due(&gate, restored));
+    // A network game's line over the menu changes with no event of the player's: "Connecting
+    // to the server..." gives way to the game's code.
+    FrameLook coded = restored;
+    coded.status = 7;
+    EXPECT_TRUE(redraw_frame_due(&gate, coded));
+    EXPECT_FALSE(redraw_frame_due(&gate, coded));
+}
+
+TEST(Redraw, APauseMenuOverANetworkGameIsDrawnEveryFrame)
+{
+    // The world goes on under it, so every frame shows something new.
+    RedrawGate gate;
+    redraw_gate_init(&gate);
+    FrameLook live = PAUSE_MENU;
+    live.world_moves = true;
+    redraw_frame_due(&gate, live);
+    EXPECT_EQ(drawn_of(&gate, live, 60), 60);
+    EXPECT_EQ(drawn_of(&gate, PAUSE_MENU, 60), 0) << "the network game over, the menu rests again";
 }
 
 TEST(Redraw, LeavingPlayDrawsTheMenuOnceThenRests)

@@ -1,5 +1,6 @@
 #include "redraw.h"
 
+#include "netgame.h"
 #include "platform.h"
 
 namespace {
@@ -13,7 +14,17 @@ bool is_still_menu(ProgramState state)
 bool same_look(const FrameLook& a, const FrameLook& b)
 {
     return a.state == b.state && a.w == b.w && a.h == b.h && a.fullscreen == b.fullscreen &&
-           a.graphics == b.graphics;
+           a.graphics == b.graphics && a.status == b.status;
+}
+
+u32 text_hash(const char* text)
+{
+    if (!text)
+        return 0;
+    u32 h = 2166136261u;
+    for (; *text; text++)
+        h = (h ^ (u8)*text) * 16777619u;
+    return h | 1;  // never 0, which stands for no line
 }
 
 }  // namespace
@@ -48,7 +59,7 @@ void redraw_note_event(RedrawGate* gate, const SDL_Event* event)
 
 bool redraw_frame_due(RedrawGate* gate, const FrameLook& look)
 {
-    bool due = !is_still_menu(look.state) || !gate->drawn || gate->changed ||
+    bool due = !is_still_menu(look.state) || look.world_moves || !gate->drawn || gate->changed ||
                !same_look(look, gate->last);
     if (due) {
         gate->drawn = true;
@@ -60,7 +71,8 @@ bool redraw_frame_due(RedrawGate* gate, const FrameLook& look)
 
 FrameLook current_frame_look()
 {
-    FrameLook look = {main_state, 0, 0, false, platform_graphics_generation()};
+    FrameLook look = {main_state, 0, 0, false, platform_graphics_generation(),
+                      text_hash(netgame_status()), netgame_active() && main_state == PS_PAUSEMENU};
     if (main_screen) {
         look.w = main_screen->w;
         look.h = main_screen->h;

@@ -16,6 +16,8 @@ struct FrameLook {
     int w, h;         // window size in pixels; 0 without a window
     bool fullscreen;  // the window covers the screen
     u32 graphics;     // platform_graphics_generation(): a new context holds no picture yet
+    u32 status;       // a hash of the line over the menus (a network game's state); 0: none
+    bool world_moves; // the world goes on under the pause menu (a network game)
 };
 
 struct RedrawGate {
@@ -29,8 +31,9 @@ void redraw_gate_init(RedrawGate* gate);
 // Notes a handled event. The pointer moving, a key or a mouse button, and a window resized,
 // exposed or (de)activated make the next frame drawn; any other event changes nothing seen.
 void redraw_note_event(RedrawGate* gate, const SDL_Event* event);
-// True when the frame that would look like `look` must be drawn: always in play; in a menu
-// when it is the first frame, an event was noted or the look differs from the last drawn one.
+// True when the frame that would look like `look` must be drawn: always in play and over a
+// world that moves; in a menu when it is the first frame, an event was noted or the look
+// differs from the last drawn one.
 // A true result counts the frame as drawn.
 bool redraw_frame_due(RedrawGate* gate, const FrameLook& look);
 // The look of the frame the game would draw now, from the program state and main_screen.
