@@ -42,6 +42,9 @@ if [ -n "${NODE_EXTRA_CA_CERTS:-}" ] && [ -f "$NODE_EXTRA_CA_CERTS" ]; then
     ca_env=(NODE_EXTRA_CA_CERTS=/root/host-ca.crt)
 fi
 cp /etc/resolv.conf "$target/etc/resolv.conf" 2>/dev/null || true
+# debootstrap leaves out the hosts file that Debian's installer writes on every real machine.
+[ -f "$target/etc/hosts" ] || printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' \
+    >"$target/etc/hosts"
 
 mounted=()
 mount_in() {  # mount_in SOURCE DIR [mount options...]

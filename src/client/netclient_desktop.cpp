@@ -89,12 +89,18 @@ struct NetClient : std::enable_shared_from_this<NetClient> {
     {
         auto self = shared_from_this();
         resolver.async_resolve(host, port, [self](error_code ec, tcp::resolver::results_type r) {
-            if (ec)
+            if (ec) {
+                std::fprintf(stderr, "Cannot find the server %s: %s\n", self->host.c_str(),
+                             ec.message().c_str());
                 return self->fail();
+            }
             self->lowest().expires_after(std::chrono::seconds(10));
             self->lowest().async_connect(r, [self](error_code ec2, const tcp::endpoint&) {
-                if (ec2)
+                if (ec2) {
+                    std::fprintf(stderr, "Cannot connect to %s:%s: %s\n", self->host.c_str(),
+                                 self->port.c_str(), ec2.message().c_str());
                     return self->fail();
+                }
                 // Orders and hashes are small and wanted now: never held back to be joined.
                 error_code ignored;
                 self->lowest().socket().set_option(tcp::no_delay(true), ignored);
@@ -102,8 +108,13 @@ struct NetClient : std::enable_shared_from_this<NetClient> {
                     self->lowest().expires_never();
                     return self->handshake();
                 }
-                // The server's name goes in the hello (SNI) for a proxy that serves several.
-                SSL_set_tlsext_host_name(self->tls->next_layer().native_handle(), self->host.c_str());
+                // The server's name goes in the hello (SNI) for a proxy that serves several;
+                // an address is no name and is not sent.
+                error_code not_address;
+                asio::ip::make_address(self->host, not_address);
+                if (not_address)
+                    SSL_set_tlsext_host_name(self->tls->next_layer().native_handle(),
+                                             self->host.c_str());
                 self->tls->next_layer().async_handshake(asio::ssl::stream_base::client, [self](error_code ec3) {
                     self->lowest().expires_never();
                     if (ec3) {
