@@ -838,8 +838,8 @@ TEST(NetLockstep, TheEndRuleEndsTheGameOnBothAtOneStepEachFromTheirSide)
     EXPECT_EQ(p[0].end_step, p[1].end_step);
     EXPECT_EQ(p[0].match.match.winner, 0);
     char host_line[64], guest_line[64];
-    netmatch_result_line(&p[0].match, p[0].session.party, host_line, sizeof host_line);
-    netmatch_result_line(&p[1].match, p[1].session.party, guest_line, sizeof guest_line);
+    match_result_line(&p[0].match.match, p[0].session.party, host_line, sizeof host_line);
+    match_result_line(&p[1].match.match, p[1].session.party, guest_line, sizeof guest_line);
     EXPECT_STREQ(host_line, "Victory after 0:00") << "the turret needs well under a second";
     EXPECT_STREQ(guest_line, "Defeat after 0:00");
     u64 at_end = match_hash(&p[0]);

@@ -114,7 +114,7 @@ void step(void*, float dt)
     recording_after_update(dt);
     if (netmatch_after_step(&net_match, &main_gameenv, dt)) {
         char line[64];
-        netmatch_result_line(&net_match, session.party, line, sizeof line);
+        match_result_line(&net_match.match, session.party, line, sizeof line);
         std::printf("%s\n", line);
         // The record ends here on both machines; the world no longer changes.
         recording_game_over();

@@ -1,5 +1,9 @@
 #include "redraw.h"
 
+#include <cstring>
+
+#include "fnv.h"
+
 #include "netgame.h"
 #include "platform.h"
 
@@ -21,10 +25,7 @@ u32 text_hash(const char* text)
 {
     if (!text)
         return 0;
-    u32 h = 2166136261u;
-    for (; *text; text++)
-        h = (h ^ (u8)*text) * 16777619u;
-    return h | 1;  // never 0, which stands for no line
+    return fnv1a(FNV1A_BASIS, text, std::strlen(text)) | 1;  // never 0, which stands for no line
 }
 
 }  // namespace

@@ -62,9 +62,9 @@ void versus_after_step(float dtime)
         return;
     if (match_update(&match, &main_gameenv, dtime) == MATCH_ON)
         return;
-    char time[16];
-    std::printf("%s after %s\n", match_result_word(&match, VERSUS_PLAYER_PARTY),
-                match_format_time(match.game_time, time, sizeof time));
+    char line[64];
+    match_result_line(&match, VERSUS_PLAYER_PARTY, line, sizeof line);
+    std::printf("%s\n", line);
 }
 
 bool versus_ended()

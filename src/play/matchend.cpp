@@ -70,3 +70,10 @@ char* match_format_time(double seconds, char* buf, int size)
     std::snprintf(buf, (size_t)size, "%ld:%02ld", s / 60, s % 60);
     return buf;
 }
+
+void match_result_line(const MatchState* m, int party, char* buf, int size)
+{
+    char time[24];  // the longest "M:SS" the format can give
+    std::snprintf(buf, size, "%s after %s", match_result_word(m, party),
+                  match_format_time(m->game_time, time, sizeof time));
+}

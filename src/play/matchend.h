@@ -36,3 +36,5 @@ int match_party_count(const GameEnv* env, int party);
 const char* match_result_word(const MatchState* m, int party);
 // Writes "M:SS" of the game time (whole seconds, rounded down) into buf; returns buf.
 char* match_format_time(double seconds, char* buf, int size);
+// Writes the printed result as seen by `party`, "Victory after M:SS" and the like, into buf.
+void match_result_line(const MatchState* m, int party, char* buf, int size);

@@ -1,7 +1,5 @@
 #include "netmatch.h"
 
-#include <cstdio>
-
 void netmatch_start(NetMatch* n, const GameEnv* env)
 {
     match_start(&n->match, env);
@@ -23,11 +21,4 @@ bool netmatch_after_step(NetMatch* n, const GameEnv* env, float dtime)
 bool netmatch_ended(const NetMatch* n)
 {
     return n->running && n->match.outcome != MATCH_ON;
-}
-
-void netmatch_result_line(const NetMatch* n, int party, char* buf, int size)
-{
-    char time[16];
-    std::snprintf(buf, size, "%s after %s", match_result_word(&n->match, party),
-                  match_format_time(n->match.game_time, time, sizeof time));
 }

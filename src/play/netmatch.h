@@ -21,5 +21,3 @@ bool netmatch_open(const NetMatch* n);
 bool netmatch_after_step(NetMatch* n, const GameEnv* env, float dtime);
 // True once the game has ended.
 bool netmatch_ended(const NetMatch* n);
-// The line a player of `party` reads at the end: "Victory after M:SS" (Defeat, Draw).
-void netmatch_result_line(const NetMatch* n, int party, char* buf, int size);

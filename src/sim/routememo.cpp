@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fnv.h"
+
 namespace {
 
 // Direct-mapped: the repeats come from a handful of stuck units at a time, so a slot per
@@ -29,12 +31,9 @@ u32 float_bits(float f)
     return bits;
 }
 
-// FNV-1a over the question.
 u32 mix(u32 h, u32 v)
 {
-    for (int i = 0; i < 4; i++)
-        h = (h ^ ((v >> (8 * i)) & 0xff)) * 16777619u;
-    return h;
+    return fnv1a(h, &v, sizeof v);
 }
 
 u32 mix_cell(u32 h, const V3i& p)
@@ -44,8 +43,7 @@ u32 mix_cell(u32 h, const V3i& p)
 
 u32 query_hash(const RouteQuery* q)
 {
-    u32 h = 2166136261u;
-    h = mix_cell(mix_cell(h, q->from), q->to);
+    u32 h = mix_cell(mix_cell(FNV1A_BASIS, q->from), q->to);
     h = mix(mix(mix(h, (u32)q->graphflags), (u32)q->max_loops), float_bits(q->wanted_distance));
     for (int i = 0; i < q->blocked_count; i++)
         h = mix_cell(h, q->blocked[i]);
