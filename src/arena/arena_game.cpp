@@ -55,6 +55,33 @@ bool build_world(int second)
     return true;
 }
 
+ArenaKind kind_of(const Entity* e)
+{
+    if (e->type == ET_BUILDING)
+        return e->can_attack ? ARENA_TURRET_TOWERS : ARENA_CARAGES;
+    return (e->base_graphflags & GF_ON_WATER) ? ARENA_MISSILE_UNITS : ARENA_TURRET_UNITS;
+}
+
+void count_left(const GameEnv* env, int left[2][ARENA_KINDS])
+{
+    std::memset(left, 0, sizeof(int) * 2 * ARENA_KINDS);
+    for (const Entity* e = env->entities.lh_first; e; e = e->entries.le_next)
+        if (e->party == 0 || e->party == 1)
+            left[e->party][kind_of(e)]++;
+}
+
+bool in_range_of_each_other(const GameEnv* env)
+{
+    for (const Entity* a = env->entities.lh_first; a; a = a->entries.le_next)
+        for (const Entity* b = env->entities.lh_first; b; b = b->entries.le_next) {
+            if (a->party < 0 || b->party < 0 || a->party == b->party || !a->can_attack)
+                continue;
+            if (v3i_distance(&a->p0, &b->p0) <= a->shoot_range)
+                return true;
+        }
+    return false;
+}
+
 }  // namespace
 
 bool controller_from_name(const char* name, ControllerKind* kind)
@@ -92,6 +119,7 @@ bool arena_play(ArenaGame* game)
     GameEnv* env = &main_gameenv;
     match_start(&game->match, env);
     game->capped = false;
+    game->in_range_at_start = in_range_of_each_other(env);
     GameRecorder recorder;
     if (game->record_path) {
         char err[300];
@@ -126,6 +154,7 @@ bool arena_play(ArenaGame* game)
             recorder_after_step(&recorder, ARENA_STEP_SECONDS, env);
         match_update(&game->match, env, ARENA_STEP_SECONDS);
     }
+    count_left(env, game->left);
     bool saved = !game->record_path || recorder_close(&recorder, env);
     if (!saved)
         std::fprintf(stderr, "quorvale-arena: cannot write %s\n", game->record_path);

@@ -14,12 +14,24 @@ enum ControllerKind {
 constexpr float ARENA_STEP_SECONDS = 1.0f / 60;
 constexpr double ARENA_CAP_SECONDS = 600;  // game time after which a game counts as a draw
 
+// What a party has, by kind, for the detail a maintainer reads when tuning the opponent.
+enum ArenaKind {
+    ARENA_MISSILE_UNITS = 0,
+    ARENA_TURRET_UNITS = 1,
+    ARENA_TURRET_TOWERS = 2,
+    ARENA_CARAGES = 3,
+    ARENA_KINDS = 4,
+};
+
 struct ArenaGame {
     int second;                  // the calendar second the world is built from
     ControllerKind controller[2];  // per party
     MatchState match;            // the end as the rule saw it
     bool capped;                 // stopped at ARENA_CAP_SECONDS (a draw)
     int orders[2];               // order records each party's controller gave
+    int left[2][ARENA_KINDS];    // per party, what it had left at the end, by kind
+    bool in_range_at_start;      // some entity of one party could fire on one of the other's at
+                                 // once: the game opens with a fight rather than an approach
     const char* record_path;     // where to save the game as a replay; null for nowhere
 };
 

@@ -2,8 +2,8 @@
 // the machine allows, and counts them from the first controller's side. Each world (a calendar
 // second) is played twice, the parties swapped, so neither side keeps the better start.
 //
-//   quorvale-arena A B SECOND... [--record DIR]
-//   quorvale-arena A B --worlds FIRST COUNT [--record DIR]
+//   quorvale-arena A B SECOND... [--detail] [--record DIR]
+//   quorvale-arena A B --worlds FIRST COUNT [--detail] [--record DIR]
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -23,10 +23,12 @@ namespace {
 int usage()
 {
     std::fprintf(stderr,
-                 "usage: quorvale-arena A B SECOND... [--record DIR]\n"
-                 "       quorvale-arena A B --worlds FIRST COUNT [--record DIR]\n"
+                 "usage: quorvale-arena A B SECOND... [--detail] [--record DIR]\n"
+                 "       quorvale-arena A B --worlds FIRST COUNT [--detail] [--record DIR]\n"
                  "A and B are controllers: opponent, idle or charge. Each world (a calendar\n"
                  "second) is played twice, the parties swapped; results count from A's side.\n"
+                 "--detail follows each game's line with what each side had left and whether\n"
+                 "the game opened with the parties in range of each other.\n"
                  "--record DIR saves every game in DIR as a replay the game can watch.\n");
     return 2;
 }
@@ -47,9 +49,26 @@ struct Tally {
     double total_seconds;
 };
 
-// Plays one game and prints its line; false when the world could not be built.
-bool play_one(int second, ControllerKind a, ControllerKind b, int a_party, const char* record_dir,
-              Tally* tally)
+// "3 missile units, 0 turret units, 1 turret tower, 2 carages"
+std::string left_text(const int left[ARENA_KINDS])
+{
+    static const char* const kNames[ARENA_KINDS][2] = {{"missile unit", "missile units"},
+                                                       {"turret unit", "turret units"},
+                                                       {"turret tower", "turret towers"},
+                                                       {"carage", "carages"}};
+    std::string text;
+    for (int k = 0; k < ARENA_KINDS; k++) {
+        char part[48];
+        std::snprintf(part, sizeof part, "%s%d %s", k ? ", " : "", left[k], kNames[k][left[k] != 1]);
+        text += part;
+    }
+    return text;
+}
+
+// Plays one game and prints its line (and with detail, what each side had left); false when the
+// world could not be built.
+bool play_one(int second, ControllerKind a, ControllerKind b, int a_party, bool detail,
+              const char* record_dir, Tally* tally)
 {
     ArenaGame game;
     game.second = second;
@@ -101,6 +120,10 @@ bool play_one(int second, ControllerKind a, ControllerKind b, int a_party, const
                 m->losses[a_party], m->start_count[a_party], m->losses[1 - a_party],
                 m->start_count[1 - a_party], game.orders[a_party], game.orders[1 - a_party],
                 game.capped ? " (time cap)" : "");
+    if (detail)
+        std::printf("  left: %s %s; %s %s; %s\n", controller_name(a), left_text(game.left[a_party]).c_str(),
+                    controller_name(b), left_text(game.left[1 - a_party]).c_str(),
+                    game.in_range_at_start ? "opened in range" : "opened apart");
     return true;
 }
 
@@ -117,7 +140,18 @@ int main(int argc, char** argv)
                      controller_from_name(argv[1], &a) ? argv[2] : argv[1]);
         return usage();
     }
-    // --record DIR may come last.
+    // --detail may come anywhere after the controllers; --record DIR comes last.
+    bool detail = false;
+    for (int k = 3; k < argc; k++)
+        if (std::strcmp(argv[k], "--detail") == 0) {
+            detail = true;
+            for (int j = k; j + 1 < argc; j++)
+                argv[j] = argv[j + 1];
+            argc--;
+            break;
+        }
+    if (argc < 4)
+        return usage();
     const char* record_dir = nullptr;
     if (argc >= 6 && std::strcmp(argv[argc - 2], "--record") == 0) {
         record_dir = argv[argc - 1];
@@ -152,7 +186,7 @@ int main(int argc, char** argv)
     Tally tally = {0, 0, 0, 0};
     for (int second : seconds)
         for (int a_party = 0; a_party < 2; a_party++)
-            if (!play_one(second, a, b, a_party, record_dir, &tally))
+            if (!play_one(second, a, b, a_party, detail, record_dir, &tally))
                 return 1;
     int games = tally.wins + tally.draws + tally.losses;
     char mean[16];

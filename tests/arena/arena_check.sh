@@ -1,7 +1,8 @@
 # The arena on a handful of worlds: every game ends (a win or a draw by the game's own rules)
 # before the ten-minute cap, nothing crashes, the lines and the summary have their form, the
-# opponent wins more than it loses against the idle party, a game saved with --record plays
-# again as the same game in the game's replay check, and bad arguments are refused.
+# opponent wins more than it loses against the idle party, --detail tells what each side had
+# left (nothing, for the side that lost), a game saved with --record plays again as the same
+# game in the game's replay check, and bad arguments are refused.
 #   bash arena_check.sh <quorvale-arena binary> <quorvale binary>
 # QUORVALE_ARENA_WORLDS sets how many worlds (5 when unset; each is played twice).
 set -euo pipefail
@@ -17,10 +18,24 @@ fail() {
     exit 1
 }
 
-"$arena" opponent idle --worlds 1765000000 "$worlds" >"$out" || fail "the arena failed (status $?)"
+"$arena" opponent idle --worlds 1765000000 "$worlds" --detail >"$out" || fail "the arena failed (status $?)"
 cat "$out"
 games=$((2 * worlds))
 [ "$(grep -c '^world ' "$out")" = "$games" ] || fail "not one line per game"
+kinds='[0-9]+ missile units?, [0-9]+ turret units?, [0-9]+ turret towers?, [0-9]+ carages?'
+nothing='0 missile units, 0 turret units, 0 turret towers, 0 carages'
+awk -v kinds="$kinds" -v nothing="$nothing" '
+    /^world / { result = $8; next }
+    /^  left: / {
+        if ($0 !~ "^  left: opponent " kinds "; idle " kinds "; opened (in range|apart)$") bad = bad "form: " $0 "\n"
+        split(substr($0, 9), side, "; ")
+        if (result == "win" && side[2] != "idle " nothing) bad = bad "a win left the idle side something\n"
+        if (result == "loss" && side[1] != "opponent " nothing) bad = bad "a loss left the opponent something\n"
+        details++
+    }
+    END { if (bad != "" || details != games) { printf "%s%d detail lines for %d games\n", bad, details, games; exit 1 } }
+' games="$games" "$out" >"$out.detail" || { cat "$out.detail" >&2; fail "--detail is wrong"; }
+rm -f "$out.detail"
 grep -q 'time cap' "$out" && fail "a game ran into the time cap"
 summary=$(tail -n 1 "$out")
 [[ $summary =~ ^opponent\ vs\ idle:\ ([0-9]+)\ wins,\ ([0-9]+)\ draws,\ ([0-9]+)\ losses\ \(([0-9]+)\ games,\ mean\ [0-9]+:[0-5][0-9]\)$ ]] ||
