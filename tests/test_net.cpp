@@ -15,6 +15,7 @@
 #include "orderwire.h"
 #include "random.h"
 #include "relay.h"
+#include "serveraddress.h"
 #include "world_fixture.h"
 #include "worldhash.h"
 
@@ -159,6 +160,42 @@ TEST(NetMessages, MalformedMessagesAreRefusedWithAReason)
     NetMsg start;
     net_msg_init(&start, NET_START);
     EXPECT_EQ(net_encode(&start, buf, sizeof(buf)), 0u);
+}
+
+// The desktop and the page read a server's address alike: the scheme says TLS or not, the
+// port defaults to the scheme's, and anything else is refused with the address named.
+TEST(NetMessages, ServerAddressesAreReadAlikeEverywhere)
+{
+    struct Case {
+        const char* url;
+        bool ok, secure;
+        const char* hostport;
+        const char* host;
+        const char* port;
+    };
+    const Case cases[] = {
+        {"ws://127.0.0.1:8000", true, false, "127.0.0.1:8000", "127.0.0.1", "8000"},
+        {"ws://example.org/", true, false, "example.org", "example.org", "80"},
+        {"wss://example.org", true, true, "example.org", "example.org", "443"},
+        {"wss://example.org:8443/", true, true, "example.org:8443", "example.org", "8443"},
+        {"http://example.org", false, false, "", "", ""},
+        {"ws://", false, false, "", "", ""},
+        {"ws://:8000", false, false, "", "", ""},
+        {"wss://example.org/play", false, true, "", "", ""},
+    };
+    for (const Case& c : cases) {
+        ServerAddress a;
+        char err[128] = "";
+        ASSERT_EQ(server_address_parse(c.url, &a, err, sizeof err), c.ok) << c.url;
+        if (!c.ok) {
+            EXPECT_NE(std::strstr(err, c.url), nullptr) << err;
+            continue;
+        }
+        EXPECT_EQ(a.secure, c.secure) << c.url;
+        EXPECT_EQ(a.hostport, c.hostport) << c.url;
+        EXPECT_EQ(a.host, c.host) << c.url;
+        EXPECT_EQ(a.port, c.port) << c.url;
+    }
 }
 
 TEST(NetMessages, OrdersTravelAsTheirFieldsAndOnlyWellShaped)

@@ -4,10 +4,10 @@
 
 #include "camera.h"
 #include "gui.h"
+#include "netgame.h"
 #include "platform.h"
 #include "selection.h"
 #include "shell.h"
-#include "netgame.h"
 #include "versus.h"
 #include "window.h"
 

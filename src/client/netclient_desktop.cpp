@@ -21,6 +21,8 @@
 #include <boost/beast/websocket.hpp>
 #include <boost/beast/websocket/ssl.hpp>
 
+#include "serveraddress.h"
+
 namespace {
 
 namespace asio = boost::asio;
@@ -182,25 +184,14 @@ struct NetClient : std::enable_shared_from_this<NetClient> {
 
 NetClient* netclient_open(const char* url, LockstepSession* session, char* err, size_t err_size)
 {
-    std::string u = url;
-    bool secure = u.compare(0, 6, "wss://") == 0;
-    if (!secure && u.compare(0, 5, "ws://") != 0) {
-        std::snprintf(err, err_size, "%s: not a ws:// or wss:// address", url);
+    ServerAddress address;
+    if (!server_address_parse(url, &address, err, err_size))
         return nullptr;
-    }
-    std::string rest = u.substr(secure ? 6 : 5);
-    if (!rest.empty() && rest.back() == '/')
-        rest.pop_back();
-    size_t colon = rest.rfind(':');
-    if (rest.empty() || rest.find('/') != std::string::npos || colon == 0) {
-        std::snprintf(err, err_size, "%s: expected %s://HOST:PORT", url, secure ? "wss" : "ws");
-        return nullptr;
-    }
     auto c = std::make_shared<NetClient>();
     c->session = session;
-    c->host = colon == std::string::npos ? rest : rest.substr(0, colon);
-    c->port = colon == std::string::npos ? (secure ? "443" : "80") : rest.substr(colon + 1);
-    if (secure) {
+    c->host = address.host;
+    c->port = address.port;
+    if (address.secure) {
         c->tls = std::make_unique<TlsStream>(io(), *tls_context());
         // The certificate must name the host the player asked for.
         c->tls->next_layer().set_verify_callback(asio::ssl::host_name_verification(c->host));

@@ -10,6 +10,8 @@
 
 #include <emscripten/websocket.h>
 
+#include "serveraddress.h"
+
 struct NetClient {
     EMSCRIPTEN_WEBSOCKET_T ws = 0;
     LockstepSession* session = nullptr;
@@ -63,24 +65,14 @@ NetClient* netclient_open(const char* url, LockstepSession* session, char* err, 
 {
     // The page derives the address from its own: ws:// beside http://, wss:// beside https://
     // (a TLS proxy in front of the server), so both are taken here.
-    std::string u = url;
-    size_t scheme = u.compare(0, 5, "ws://") == 0 ? 5 : u.compare(0, 6, "wss://") == 0 ? 6 : 0;
-    if (!scheme) {
-        std::snprintf(err, err_size, "%s: not a ws:// or wss:// address", url);
+    ServerAddress address;
+    if (!server_address_parse(url, &address, err, err_size))
         return nullptr;
-    }
-    std::string rest = u.substr(scheme);
-    if (!rest.empty() && rest.back() == '/')
-        rest.pop_back();
-    if (rest.empty() || rest.find('/') != std::string::npos || rest[0] == ':') {
-        std::snprintf(err, err_size, "%s: expected ws://HOST:PORT", url);
-        return nullptr;
-    }
     if (!emscripten_websocket_is_supported()) {
         std::snprintf(err, err_size, "This browser has no WebSocket: network games need one");
         return nullptr;
     }
-    std::string play = u.substr(0, scheme) + rest + "/play";
+    std::string play = (address.secure ? "wss://" : "ws://") + address.hostport + "/play";
     EmscriptenWebSocketCreateAttributes attrs;
     emscripten_websocket_init_create_attributes(&attrs);
     attrs.url = play.c_str();

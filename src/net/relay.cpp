@@ -1,10 +1,10 @@
 #include "relay.h"
 
 #include <algorithm>
-#include <vector>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -310,10 +310,7 @@ void relay_tick(Relay* r, u64 now_us)
     for (int i = 0; i < n_expired; i++) {
         auto it = r->clients.find(expired[i]);
         const std::string code = it->second.game;
-        NetMsg m;
-        net_msg_init(&m, NET_END);
-        m.reason = NET_END_NOBODY_JOINED;
-        send(r, expired[i], &m);
+        send_simple(r, expired[i], NET_END, NET_END_NOBODY_JOINED);
         // One line for the whole event, where a host who leaves gives three.
         r->clients.erase(it);
         r->games.erase(code);
@@ -391,12 +388,8 @@ void relay_shutdown(Relay* r)
     }
     while (!r->clients.empty()) {
         u64 id = r->clients.begin()->first;
-        if (std::find(told.begin(), told.end(), id) == told.end()) {
-            NetMsg m;
-            net_msg_init(&m, NET_END);
-            m.reason = NET_END_SERVER_CLOSING;
-            send(r, id, &m);
-        }
+        if (std::find(told.begin(), told.end(), id) == told.end())
+            send_simple(r, id, NET_END, NET_END_SERVER_CLOSING);
         remove_client(r, id, "server closing", true);
     }
     r->games.clear();

@@ -31,10 +31,10 @@ enum ProjectileType {
     PT_MISSILE = 1,
 };
 
-// One unit, building or wreck. Allocated with std::malloc by its creator and owned by the entity
-// list of the GameEnv, which releases it with std::free.
 struct RouteMemo;
 
+// One unit, building or wreck. Allocated with std::malloc by its creator and owned by the entity
+// list of the GameEnv, which releases it with std::free.
 struct Entity {
     ListEntry<Entity> entries;  // membership in GameEnv::entities
     EntityType type;
