@@ -141,6 +141,27 @@ TEST_F(OpponentSmallWorld, SendsNobodyWhereNoRouteLeads)
     EXPECT_EQ(mine->p0.x, 5);
 }
 
+TEST_F(OpponentSmallWorld, SendsTheUnitsThatCanGoWhenTheFirstCannot)
+{
+    // The first of our walkers in list order stands in a pit walled two cells high; the one
+    // beside the pit can reach the enemy and is sent, the one in the pit is not.
+    Entity* free_one = unit(5, 5, 1);
+    for (int dx = -1; dx <= 1; dx++)
+        for (int dy = -1; dy <= 1; dy++)
+            if (dx || dy)
+                for (int z = 3; z <= 4; z++)
+                    set_material(&env, 5 + dx, 10 + dy, z, MATERIAL_STONE);
+    Entity* in_pit = unit(5, 10, 1);
+    ASSERT_EQ(env.entities.lh_first, in_pit);
+    Entity* theirs = unit(35, 10, 0);
+    opponent_init(&o, 1);
+    Played p = play_opponent(&env, &o, 5);
+    EXPECT_EQ(p.invalid, 0);
+    EXPECT_GT(free_one->p0.x, 5) << "the unit that can go was left idle";
+    EXPECT_EQ(in_pit->p0.x, 5);
+    (void)theirs;
+}
+
 TEST_F(OpponentSmallWorld, OnlyBuildingsLeftGivesNoOrders)
 {
     Entity* b = unit(5, 10, 1);
@@ -256,4 +277,34 @@ TEST(Charge, EveryUnitAttacksItsNearestEnemyEveryFewSeconds)
     gameenv_free(&env);
 }
 
+TEST(OpponentLongRoute, LeadsAUnitRoundWhatItsOwnSearchCannotFind)
+{
+    // Our unit stands deep in a walled yard whose only gate faces away from the enemy: a
+    // unit's own route search gives up inside the yard, so the opponent leads it out and round
+    // in stages, and it gets to fire.
+    GameEnv env;
+    make_flat_world(&env, 64, 64, 8, 2);
+    for (int i = 8; i <= 52; i++)
+        for (int z = 3; z <= 4; z++) {
+            set_material(&env, i, 8, z, MATERIAL_STONE);   // south wall
+            set_material(&env, i, 52, z, MATERIAL_STONE);  // north wall
+            set_material(&env, 52, i, z, MATERIAL_STONE);  // east wall, towards the enemy
+            if (i < 28 || i > 32)
+                set_material(&env, 8, i, z, MATERIAL_STONE);  // west wall with its gate
+        }
+    Entity* mine = add_unit(&env, 48, 30, 3, 1);
+    mine->can_attack = true;
+    mine->peripheral = PT_TURRET;
+    mine->speed = mine->speed_uphill = 3;
+    add_unit(&env, 60, 30, 3, 0)->reload_time = 1e6f;  // it never fires back
+    Opponent* o = new Opponent;
+    opponent_init(o, 1);
+    Played p = play_opponent(&env, o, 120);
+    EXPECT_EQ(p.invalid, 0);
+    EXPECT_EQ(p.outcome, MATCH_WON) << "the unit never got round to the enemy";
+    delete o;
+    gameenv_free(&env);
+}
+
 }  // namespace
+

@@ -1,13 +1,14 @@
 #include "opponent.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "entitytask.h"
+#include "entitytask_travel.h"
 #include "pathfind.h"
 
 namespace {
 
-constexpr double REACH_REFRESH_SECONDS = 15;  // a route fact older than this is asked again
 constexpr int ROUTE_BUDGET = 6000;            // cells a route search may expand: a whole map
                                               // level, so an unreachable target is known as such
 constexpr float CONTACT_MARGIN = 2.5f;        // cells beyond firing range that count as contact
@@ -16,6 +17,7 @@ constexpr float RETREAT_RATIO = 0.5f;         // pull back when our strength is 
 constexpr float EXPOSURE_CELLS = 3;          // detour, in cells, worth one enemy gun fewer at a target
 constexpr int MAX_SEEN = ORDER_MAX_UIDS;      // entities of each side considered per look
 constexpr float GATHER_RADIUS = 4;            // an army wider than this meets before it attacks
+constexpr double FIGHT_SECONDS = 3;  // contact this long is a fight, not a brush
 constexpr double GATHER_SECONDS = 12;         // longest a meeting may take (stuck units do not
                                               // hold the others back for ever)
 
@@ -122,47 +124,131 @@ void collect(Opponent* o, GameEnv* env)
     }
 }
 
-// The route fact slot of an enemy entity, made (or the oldest one recycled) when missing.
-OpponentReach* reach_slot(Opponent* o, u32 uid)
+// The slot of the fact (kind, from, to): the one holding it, else the free slot where it goes.
+// A table half full is emptied (the facts are asked again).
+OpponentReach* reach_slot(Opponent* o, int kind, const V3i* from, const V3i* to)
 {
-    OpponentReach* oldest = nullptr;
-    for (int i = 0; i < o->reach_count; i++) {
-        OpponentReach* r = &o->reach[i];
-        if (r->uid == uid)
-            return r;
-        if (!oldest || r->asked_at[0] + r->asked_at[1] < oldest->asked_at[0] + oldest->asked_at[1])
-            oldest = r;
+    if (o->reach_count >= OPPONENT_REACH_SLOTS / 2) {
+        std::memset(o->reach, 0, sizeof o->reach);
+        o->reach_count = 0;
     }
-    OpponentReach* r = o->reach_count < OPPONENT_REACH_SLOTS ? &o->reach[o->reach_count++] : oldest;
-    r->uid = uid;
-    r->reach[0] = r->reach[1] = -1;
-    r->asked_at[0] = r->asked_at[1] = o->game_time;
-    return r;
+    const int key[6] = {from->x, from->y, from->z, to->x, to->y, to->z};
+    u32 h = (u32)kind;
+    for (int v : key)
+        h = h * 16777619u ^ (u32)v;
+    u32 i = h & (OPPONENT_REACH_SLOTS - 1);
+    for (;; i = (i + 1) & (OPPONENT_REACH_SLOTS - 1)) {
+        OpponentReach* r = &o->reach[i];
+        if (!r->used || (r->kind == kind && v3i_eq(&r->from, from) && v3i_eq(&r->to, to)))
+            return r;
+    }
+}
+
+// What is known of `unit` getting within range of `target` where both stand, or of a unit of
+// its kind standing beside it on its level (which goes where it goes); null when nothing is.
+const OpponentReach* shared_reach(Opponent* o, const Entity* unit, const Entity* target)
+{
+    int kind = move_kind(unit);
+    for (int k = 0; k < 9; k++) {
+        V3i from = unit->p0;
+        from.x += k % 3 == 2 ? -1 : k % 3;  // the unit's own cell first
+        from.y += k / 3 == 2 ? -1 : k / 3;
+        const OpponentReach* r = reach_slot(o, kind, &from, &target->p0);
+        if (r->used)
+            return r;
+    }
+    return nullptr;
+}
+
+void keep_route(Opponent* o, int kind, const V3i* from, const V3i* to, const Path* path)
+{
+    OpponentRoute* route = &o->routes[o->next_route];
+    o->next_route = (o->next_route + 1) % OPPONENT_ROUTES;
+    route->kind = (signed char)kind;
+    route->from = *from;
+    route->to = *to;
+    route->length = path->length < OPPONENT_ROUTE_CELLS ? path->length : OPPONENT_ROUTE_CELLS;
+    std::memcpy(route->cells, path->coords, sizeof(V3i) * route->length);
 }
 
 // Whether `unit` can get within firing range of `target`: 1 yes, 0 no, -1 not known yet (the
-// look has spent its route searches). Answers are kept per movement kind, since all units of a
-// kind start near each other and the terrain never changes.
+// look has spent its route searches). The unit's own travel searches a short way only; when
+// that is not enough but a longer search finds a route, the route is kept to lead it along.
 int reaches(Opponent* o, GameEnv* env, const Entity* unit, const Entity* target)
 {
     if (distance(unit, target) <= unit->shoot_range)
         return 1;
-    OpponentReach* r = reach_slot(o, target->uid);
-    int kind = move_kind(unit);
-    if (r->reach[kind] >= 0 && o->game_time - r->asked_at[kind] < REACH_REFRESH_SECONDS)
-        return r->reach[kind];
+    if (const OpponentReach* r = shared_reach(o, unit, target))
+        return r->reach != OPPONENT_NO_ROUTE;
     if (o->route_checks_left <= 0)
-        return r->reach[kind];
+        return -1;
     o->route_checks_left--;
     Path path;
     path_init(&path);
     V3i from = unit->p0, to = target->p0;
-    int res = pathfind_astar(&path, &from, &to, env, unit->base_graphflags, ROUTE_BUDGET, nullptr, 0,
-                             (float)unit->shoot_range);
+    int reach = OPPONENT_NO_ROUTE;
+    if (pathfind_astar(&path, &from, &to, env, unit->base_graphflags, TRAVEL_ROUTE_BUDGET, nullptr,
+                       0, (float)unit->shoot_range) == 1) {
+        reach = OPPONENT_ROUTE;
+    } else {
+        path_free(&path);
+        from = unit->p0;
+        to = target->p0;
+        if (pathfind_astar(&path, &from, &to, env, unit->base_graphflags, ROUTE_BUDGET, nullptr, 0,
+                           (float)unit->shoot_range) == 1) {
+            reach = OPPONENT_LONG_ROUTE;
+            keep_route(o, move_kind(unit), &unit->p0, &target->p0, &path);
+        }
+    }
     path_free(&path);
-    r->asked_at[kind] = o->game_time;
-    r->reach[kind] = res == 1 ? 1 : 0;
-    return r->reach[kind];
+    OpponentReach* r = reach_slot(o, move_kind(unit), &unit->p0, &target->p0);
+    if (!r->used)
+        o->reach_count++;
+    r->used = true;
+    r->kind = (signed char)move_kind(unit);
+    r->from = unit->p0;
+    r->to = target->p0;
+    r->reach = (signed char)reach;
+    return reach != OPPONENT_NO_ROUTE;
+}
+
+// When `unit` must be led to `target` along a long route: the cell of its next stage, some way
+// along the route from the route's cell nearest to it. False when it can go straight there.
+bool next_stage(Opponent* o, const Entity* unit, const Entity* target, V3i* cell)
+{
+    if (distance(unit, target) <= unit->shoot_range)
+        return false;
+    const OpponentReach* r = shared_reach(o, unit, target);
+    if (!r || r->reach != OPPONENT_LONG_ROUTE)
+        return false;
+    for (int k = 0; k < OPPONENT_ROUTES; k++) {
+        const OpponentRoute* route = &o->routes[k];
+        if (route->length == 0 || route->kind != r->kind || !v3i_eq(&route->from, &r->from) ||
+            !v3i_eq(&route->to, &r->to))
+            continue;
+        int nearest = 0;
+        float nearest_d = 0;
+        for (int i = 0; i < route->length; i++) {
+            float d = v3i_distance(&route->cells[i], &unit->p0);
+            if (i == 0 || d < nearest_d) {
+                nearest = i;
+                nearest_d = d;
+            }
+        }
+        if (nearest_d > 2 || route->length - nearest <= OPPONENT_ROUTE_STAGE)
+            return false;  // off the route, or near enough to go straight
+        // A stage under way is kept while it lies ahead, so the travel is not restarted.
+        V3i going;
+        if (travel_cell_of(unit, &going))
+            for (int i = nearest + 3; i < route->length && i <= nearest + OPPONENT_ROUTE_STAGE; i++)
+                if (v3i_eq(&route->cells[i], &going)) {
+                    *cell = going;
+                    return true;
+                }
+        *cell = route->cells[nearest + OPPONENT_ROUTE_STAGE];
+        return true;
+    }
+    return false;
 }
 
 Order* new_order(Opponent* o, OrderKind kind)
@@ -193,22 +279,53 @@ int exposure(int t)
     return n;
 }
 
+// Sends units that a long route leads to their target on to its next stage, one travel order per
+// stage cell among the orders from `first_order` on (those of this target, so their uids stay in
+// list order); true when `u` was one of them.
+bool lead_along(Opponent* o, Seen* u, const Entity* target, int first_order)
+{
+    V3i cell;
+    if (!next_stage(o, u->e, target, &cell))
+        return false;
+    V3i going;
+    if (travel_cell_of(u->e, &going) && v3i_eq(&going, &cell))
+        return true;
+    for (int k = first_order; k < o->order_count; k++) {
+        Order* order = &o->orders[k];
+        if (order->kind == ORDER_TRAVEL && v3i_eq(&order->cell, &cell)) {
+            order_add_uid(order, u->e->uid);
+            order->group_size = order->uid_count;
+            return true;
+        }
+    }
+    Order* order = new_order(o, ORDER_TRAVEL);
+    if (!order)
+        return true;
+    order->cell = cell;
+    order_add_uid(order, u->e->uid);
+    order->group_size = 1;
+    return true;
+}
+
 // Gives every own unit whose look target differs from what it does an attack order, one order
-// per target, uids in list order.
+// per target, uids in list order; units on a long way there are led along it instead.
 void emit_attacks(Opponent* o)
 {
     for (int t = 0; t < look.enemy_count; t++) {
-        u32 target_uid = look.enemies[t].e->uid;
+        const Entity* target = look.enemies[t].e;
         Order* order = nullptr;
+        int first_order = o->order_count;
         for (int i = 0; i < look.own_count; i++) {
             Seen* u = &look.own[i];
-            if (u->target != t || attack_target_of(u->e) == target_uid)
+            if (u->target != t || lead_along(o, u, target, first_order))
+                continue;
+            if (attack_target_of(u->e) == target->uid)
                 continue;
             if (!order) {
                 order = new_order(o, ORDER_ATTACK);
                 if (!order)
                     return;
-                order->target_uid = target_uid;
+                order->target_uid = target->uid;
             }
             order_add_uid(order, u->e->uid);
         }
@@ -461,39 +578,40 @@ bool gather(Opponent* o)
 void advance(Opponent* o, GameEnv* env)
 {
     int objective[2] = {-1, -1};
-    float objective_d[2] = {0, 0};
-    // The first unit of each kind (in list order) stands for its kind.
-    const Entity* scout[2] = {nullptr, nullptr};
-    for (int i = 0; i < look.own_count; i++) {
-        int kind = move_kind(look.own[i].e);
-        if (!scout[kind] && look.own[i].volley > 0)
-            scout[kind] = look.own[i].e;
-    }
+    // The units of a kind in list order stand for it in turn, until one finds an enemy it can
+    // reach: the first may stand cut off by a cliff that the others are not.
     for (int kind = 0; kind < 2; kind++) {
-        if (!scout[kind])
-            continue;
-        // Nearest first; a target whose route is not known yet waits for a later look.
-        bool tried[MAX_SEEN] = {};
-        for (;;) {
-            int best = -1;
-            float best_d = 0;
-            for (int t = 0; t < look.enemy_count; t++) {
-                float d = distance(scout[kind], look.enemies[t].e) + EXPOSURE_CELLS * exposure(t);
-                if (!tried[t] && (best < 0 || d < best_d)) {
-                    best = t;
-                    best_d = d;
+        for (int s = 0; s < look.own_count && objective[kind] < 0; s++) {
+            const Entity* scout = look.own[s].e;
+            if (move_kind(scout) != kind || look.own[s].volley <= 0)
+                continue;
+            // Nearest first; a target whose route is not known yet waits for a later look.
+            bool tried[MAX_SEEN] = {};
+            bool unknown = false;
+            for (;;) {
+                int best = -1;
+                float best_d = 0;
+                for (int t = 0; t < look.enemy_count; t++) {
+                    float d = distance(scout, look.enemies[t].e) + EXPOSURE_CELLS * exposure(t);
+                    if (!tried[t] && (best < 0 || d < best_d)) {
+                        best = t;
+                        best_d = d;
+                    }
+                }
+                if (best < 0)
+                    break;
+                tried[best] = true;
+                int r = reaches(o, env, scout, look.enemies[best].e);
+                if (r == 1) {
+                    objective[kind] = best;
+                    break;
+                }
+                if (r < 0) {
+                    unknown = true;
+                    break;
                 }
             }
-            if (best < 0)
-                break;
-            tried[best] = true;
-            int r = reaches(o, env, scout[kind], look.enemies[best].e);
-            if (r == 1) {
-                objective[kind] = best;
-                objective_d[kind] = best_d;
-                break;
-            }
-            if (r < 0)
+            if (unknown)
                 break;
         }
     }
@@ -508,7 +626,6 @@ void advance(Opponent* o, GameEnv* env)
         if (front_seconds < 0 || s < front_seconds)
             front_seconds = s;
     }
-    (void)objective_d;
     for (int i = 0; i < look.own_count; i++) {
         Seen* u = &look.own[i];
         int kind = move_kind(u->e);
@@ -520,6 +637,10 @@ void advance(Opponent* o, GameEnv* env)
             if (s < front_seconds + 1 && attack_target_of(u->e) == 0)
                 continue;
         }
+        // One already known to be cut off from the objective is not sent to it.
+        const OpponentReach* r = shared_reach(o, u->e, look.enemies[objective[kind]].e);
+        if (r && r->reach == OPPONENT_NO_ROUTE)
+            continue;
         u->target = objective[kind];
     }
 }
@@ -532,6 +653,7 @@ void think(Opponent* o, GameEnv* env)
     if (look.own_count == 0 || look.enemy_count == 0)
         return;
     if (!find_contact()) {
+        o->contact_since = -1;
         if (!gather(o)) {
             advance(o, env);
             emit_attacks(o);
@@ -539,7 +661,12 @@ void think(Opponent* o, GameEnv* env)
         return;
     }
     o->gather_started = -1;
-    o->gathered = false;
+    // Only a fight that lasts calls for a new meeting after it: a unit brushing past the range
+    // of an enemy on its way must not call the advance back.
+    if (o->contact_since < 0)
+        o->contact_since = o->game_time;
+    if (o->game_time - o->contact_since >= FIGHT_SECONDS)
+        o->gathered = false;
     float own_dps = 0, own_cost = 0, enemy_dps = 0, enemy_cost = 0;
     for (int i = 0; i < look.own_count; i++) {
         own_dps += look.own[i].dps;
@@ -574,6 +701,7 @@ void opponent_init(Opponent* o, int party)
     o->game_time = 0;
     o->next_think = 0;
     o->gather_started = -1;
+    o->contact_since = -1;
 }
 
 int opponent_step(Opponent* o, GameEnv* env, float dtime)

@@ -12,14 +12,35 @@
 constexpr float OPPONENT_THINK_SECONDS = 0.25f;  // game time between two looks at the world
 constexpr int OPPONENT_MAX_ORDERS = 16;           // orders one look can give
 constexpr int OPPONENT_ROUTE_CHECKS = 2;          // route searches one look may spend
-constexpr int OPPONENT_REACH_SLOTS = ORDER_MAX_UIDS;  // route facts kept, one per enemy entity
+constexpr int OPPONENT_REACH_SLOTS = 4096;  // route facts kept; a power of two
 
-// Whether units of one kind of movement get within firing range of an enemy entity, as the
-// route search answered it.
+// Whether a unit of one kind of movement standing in one cell gets within firing range of an
+// enemy entity standing in another, as the route search answered it. The terrain never
+// changes, so a fact holds as long as both stand where they stood.
 struct OpponentReach {
-    u32 uid;          // the enemy entity; 0 for a free slot
-    signed char reach[2];// per movement kind (0 walking, 1 floating too): -1 unknown, 0 no, 1 yes
-    double asked_at[2];  // per movement kind: game time of the answer
+    bool used;         // false for a free slot
+    signed char kind;  // movement kind: 0 walking, 1 floating too
+    signed char reach; // the answer: OPPONENT_NO_ROUTE, OPPONENT_ROUTE or OPPONENT_LONG_ROUTE
+    V3i from;          // the unit's cell
+    V3i to;            // the enemy's cell
+};
+enum {
+    OPPONENT_NO_ROUTE = 0,
+    OPPONENT_ROUTE = 1,       // a unit's own travel finds its way there
+    OPPONENT_LONG_ROUTE = 2,  // only a longer search does: the unit is led there in stages
+};
+
+constexpr int OPPONENT_ROUTES = 8;             // long routes kept, the oldest replaced
+constexpr int OPPONENT_ROUTE_CELLS = 256;      // cells kept of one; a longer one is cut
+constexpr int OPPONENT_ROUTE_STAGE = 10;       // cells of a long route one travel order covers
+
+// A long route as the search found it.
+struct OpponentRoute {
+    int length;        // cells in cells; 0 for a free entry
+    signed char kind;  // movement kind, as in OpponentReach
+    V3i from;          // the unit's cell when it was found
+    V3i to;            // the enemy's cell
+    V3i cells[OPPONENT_ROUTE_CELLS];
 };
 
 struct Opponent {
@@ -29,8 +50,11 @@ struct Opponent {
     int route_checks_left;     // route searches left in the current look
     double gather_started;     // game time the army began to gather; -1 while not gathering
     bool gathered;             // the army has met since its last fight: it advances now
+    double contact_since;      // game time the current contact with the enemy began; -1 for none
     int reach_count;           // used entries of reach
     OpponentReach reach[OPPONENT_REACH_SLOTS];
+    int next_route;            // the entry of routes the next long route replaces
+    OpponentRoute routes[OPPONENT_ROUTES];
     int order_count;           // orders of the last look, in orders
     Order orders[OPPONENT_MAX_ORDERS];  // what the last look decided; applied by the caller
 };

@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int ROUTE_BUDGET = 1000;
 constexpr int DETOUR_BUDGET = 50;
 constexpr float PROGRESS_THRESHOLD = 0.1f;  // avg_speed above which a unit keeps waiting
 constexpr int BLOCKED_MAX = 100;
@@ -259,8 +258,8 @@ int travel_plan(Entity* e, TravelTask* t, GameEnv* env, V3i* target_p)
             }
         }
     }
-    int res = pathfind_astar(&t->path, &e->p0, target_p, env, e->base_graphflags, ROUTE_BUDGET,
-                             t->blocked, t->blocked_count, t->wanted_distance);
+    int res = pathfind_astar(&t->path, &e->p0, target_p, env, e->base_graphflags,
+                             TRAVEL_ROUTE_BUDGET, t->blocked, t->blocked_count, t->wanted_distance);
     if (res == 0 && full_replan)
         t->full_retry_count++;
     e->arrived_to_valid = false;
