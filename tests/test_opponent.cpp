@@ -10,6 +10,7 @@
 #include "battle_fixture.h"
 #include "charge.h"
 #include "matchend.h"
+#include "newgame.h"
 #include "random.h"
 #include "world_fixture.h"
 #include "worldhash.h"
@@ -237,6 +238,29 @@ TEST_F(OpponentSmallWorld, PullsBackOnlyFromAnEnemyThatComesOn)
     ASSERT_EQ(o.orders[0].kind, ORDER_TRAVEL);
     EXPECT_TRUE(v3i_eq(&o.orders[0].cell, &tower->p0));
     EXPECT_EQ(o.orders[0].uids[0], mine->uid);
+}
+
+TEST_F(OpponentSmallWorld, MissileUnitsStepOutOfRangeWhileTheyReload)
+{
+    // A missile unit that has just fired its pair steps back out of the enemy's range; once
+    // loaded again it goes back in on the enemy.
+    Entity* mine = unit(10, 10, 1, true);
+    make_missile_unit(mine);
+    Entity* theirs = unit(13, 10, 0);
+    mine->first_of_double_shot = true;
+    mine->reload_timer = 0;
+    opponent_init(&o, 1);
+    ASSERT_GT(opponent_step(&o, &env, kStep), 0);
+    ASSERT_TRUE(gave(o, ORDER_TRAVEL));
+    EXPECT_FALSE(gave(o, ORDER_ATTACK, theirs->uid));
+    EXPECT_GT(v3i_distance(&o.orders[0].cell, &theirs->p0), theirs->shoot_range)
+        << "it stepped back to where it can still be shot";
+
+    mine->reload_timer = mine->reload_time;
+    opponent_init(&o, 1);
+    ASSERT_GT(opponent_step(&o, &env, kStep), 0);
+    EXPECT_TRUE(gave(o, ORDER_ATTACK, theirs->uid));
+    EXPECT_FALSE(gave(o, ORDER_TRAVEL));
 }
 
 TEST_F(OpponentSmallWorld, GoesForTheLeastGuardedEnemy)

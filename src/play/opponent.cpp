@@ -1,5 +1,6 @@
 #include "opponent.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,6 +18,8 @@ constexpr float RETREAT_RATIO = 0.5f;         // pull back when our strength is 
 constexpr float EXPOSURE_CELLS = 3;          // detour, in cells, worth one enemy gun fewer at a target
 constexpr int MAX_SEEN = ORDER_MAX_UIDS;      // entities of each side considered per look
 constexpr float GATHER_RADIUS = 4;            // an army wider than this meets before it attacks
+constexpr float STEP_IN_SECONDS = 0.6f;       // reload left when a missile unit goes back in
+constexpr float STEP_BACK_CELLS = 4;          // how far it steps back from the nearest threat
 constexpr double FIGHT_SECONDS = 3;  // contact this long is a fight, not a brush
 constexpr double GATHER_SECONDS = 12;         // longest a meeting may take (stuck units do not
                                               // hold the others back for ever)
@@ -645,6 +648,55 @@ void advance(Opponent* o, GameEnv* env)
     }
 }
 
+// Missile units fight in and out: in range the moment their pair is loaded, out of every
+// enemy's range while they reload. A defender needs a look round and a turn before it fires, so
+// a unit that stays only to fire is shot at far less than one that stands.
+void step_back(Opponent* o, GameEnv* env)
+{
+    const Area* area = &env->voxeldata.area;
+    for (int i = 0; i < look.own_count; i++) {
+        Seen* u = &look.own[i];
+        const Entity* e = u->e;
+        if (!e->double_weapon || !e->shoot_requires_body_aim || u->volley <= 0)
+            continue;
+        if (!e->first_of_double_shot || e->reload_timer >= e->reload_time - STEP_IN_SECONDS)
+            continue;  // loaded, or about to be: it goes in
+        const Entity* threat = nullptr;
+        float threat_d = 0;
+        for (int t = 0; t < look.enemy_count; t++) {
+            const Entity* en = look.enemies[t].e;
+            float d = distance(e, en);
+            if (look.enemies[t].volley > 0 && d <= en->shoot_range + 1 && (!threat || d < threat_d)) {
+                threat = en;
+                threat_d = d;
+            }
+        }
+        if (!threat)
+            continue;
+        u->target = -1;
+        if (e->task.type == ETT_TRAVEL && e->task_queue_len == 0)
+            continue;  // on its way out already
+        float dx = (float)(e->p0.x - threat->p0.x), dy = (float)(e->p0.y - threat->p0.y);
+        float len = std::sqrt(dx * dx + dy * dy);
+        if (len < 0.5f) {
+            dx = 1;
+            dy = 0;
+            len = 1;
+        }
+        V3i cell = e->p0;
+        cell.x += (int)std::lround(dx / len * STEP_BACK_CELLS);
+        cell.y += (int)std::lround(dy / len * STEP_BACK_CELLS);
+        cell.x = cell.x < area->x ? area->x : cell.x >= area->x + area->w ? area->x + area->w - 1 : cell.x;
+        cell.y = cell.y < area->y ? area->y : cell.y >= area->y + area->h ? area->y + area->h - 1 : cell.y;
+        Order* order = new_order(o, ORDER_TRAVEL);
+        if (!order)
+            return;
+        order->cell = cell;
+        order->group_size = 1;
+        order_add_uid(order, e->uid);
+    }
+}
+
 void think(Opponent* o, GameEnv* env)
 {
     o->order_count = 0;
@@ -689,6 +741,7 @@ void think(Opponent* o, GameEnv* env)
     // Units the fight at hand has no use for (its enemies are out of their reach) head for the
     // nearest enemy they can reach.
     advance(o, env);
+    step_back(o, env);
     emit_attacks(o);
 }
 

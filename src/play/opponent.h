@@ -10,7 +10,7 @@
 #include "types.h"
 
 constexpr float OPPONENT_THINK_SECONDS = 0.25f;  // game time between two looks at the world
-constexpr int OPPONENT_MAX_ORDERS = 16;           // orders one look can give
+constexpr int OPPONENT_MAX_ORDERS = 48;           // orders one look can give
 constexpr int OPPONENT_ROUTE_CHECKS = 2;          // route searches one look may spend
 constexpr int OPPONENT_REACH_SLOTS = 4096;  // route facts kept; a power of two
 
