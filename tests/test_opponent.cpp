@@ -163,6 +163,23 @@ TEST_F(OpponentSmallWorld, SendsTheUnitsThatCanGoWhenTheFirstCannot)
     (void)theirs;
 }
 
+TEST_F(OpponentSmallWorld, FastUnitsStopWaitingForSlowOnesThatNeverCome)
+{
+    // The missile unit is held back for the turret unit to arrive first, but the turret unit
+    // cannot move: once nothing has been hit for a while the missile unit goes on its own.
+    Entity* stuck = unit(5, 10, 1);
+    stuck->speed = stuck->speed_uphill = 0;
+    Entity* fast = unit(5, 12, 1, true);
+    make_missile_unit(fast);
+    Entity* theirs = unit(30, 10, 0);
+    theirs->reload_time = 1e6f;  // it never fires back
+    opponent_init(&o, 1);
+    Played p = play_opponent(&env, &o, 40);
+    EXPECT_EQ(p.invalid, 0);
+    EXPECT_LT(theirs->health, 1.0f) << "the missile unit waited for ever";
+    EXPECT_EQ(stuck->p0.x, 5);
+}
+
 TEST_F(OpponentSmallWorld, OnlyBuildingsLeftGivesNoOrders)
 {
     Entity* b = unit(5, 10, 1);

@@ -20,7 +20,9 @@ constexpr int MAX_SEEN = ORDER_MAX_UIDS;      // entities of each side considere
 constexpr float GATHER_RADIUS = 4;            // an army wider than this meets before it attacks
 constexpr float STEP_IN_SECONDS = 0.6f;       // reload left when a missile unit goes back in
 constexpr float STEP_BACK_CELLS = 4;          // how far it steps back from the nearest threat
-constexpr double FIGHT_SECONDS = 3;  // contact this long is a fight, not a brush
+constexpr double PATIENCE_SECONDS = 20;       // no hit on the enemy for this long: nobody
+                                              // waits for anybody any more
+constexpr double FIGHT_SECONDS = 3;           // contact this long is a fight, not a brush
 constexpr double GATHER_SECONDS = 12;         // longest a meeting may take (stuck units do not
                                               // hold the others back for ever)
 
@@ -44,6 +46,9 @@ struct Look {
     int guards[MAX_SEEN];  // exposure of each enemy; -1 until counted
     Entity* own_buildings[MAX_SEEN];
     int own_building_count;
+    // Nothing of the enemy's has been hit for a while: the fast units stop waiting for the slow
+    // ones, which may be stuck on the way.
+    bool impatient;
 };
 Look look;
 
@@ -487,20 +492,26 @@ void focus_fire(Opponent* o, GameEnv* env)
     int turret_units = 0;
     for (int i = 0; i < look.own_count; i++)
         turret_units += move_kind(look.own[i].e) == 0 && look.own[i].volley > 0;
-    auto covered = [](const Seen* en) {
+    // Covered: a turret unit of ours is at it, or none can be (all are known to be cut off).
+    auto covered = [o](const Seen* en) {
+        bool may_come = false;
         for (int i = 0; i < look.own_count; i++) {
             const Entity* e = look.own[i].e;
-            if (move_kind(e) == 0 && distance(e, en->e) <= e->shoot_range + 1)
+            if (move_kind(e) != 0 || look.own[i].volley <= 0)
+                continue;
+            if (distance(e, en->e) <= e->shoot_range + 1)
                 return true;
+            const OpponentReach* r = shared_reach(o, e, en->e);
+            may_come = may_come || !r || r->reach != OPPONENT_NO_ROUTE;
         }
-        return false;
+        return !may_come;
     };
     // The rest close in; one already closing in on an engaged target keeps it.
     for (int i = 0; i < look.own_count; i++) {
         Seen* u = &look.own[i];
         if (u->target >= 0 || u->volley <= 0)
             continue;
-        bool wait_for_cover = turret_units > 0 && move_kind(u->e) == 1;
+        bool wait_for_cover = turret_units > 0 && move_kind(u->e) == 1 && !look.impatient;
         u32 current = attack_target_of(u->e);
         float best_d = 0;
         for (int k = 0; k < n; k++) {
@@ -624,6 +635,9 @@ void advance(Opponent* o, GameEnv* env)
         const Entity* e = look.own[i].e;
         if (move_kind(e) != 0 || objective[0] < 0 || look.own[i].volley <= 0)
             continue;
+        const OpponentReach* r = shared_reach(o, e, look.enemies[objective[0]].e);
+        if (r && r->reach == OPPONENT_NO_ROUTE)
+            continue;  // cut off: the fast units do not wait for it
         float d = distance(e, look.enemies[objective[0]].e) - e->shoot_range;
         float s = d > 0 ? d / e->speed : 0;
         if (front_seconds < 0 || s < front_seconds)
@@ -634,7 +648,7 @@ void advance(Opponent* o, GameEnv* env)
         int kind = move_kind(u->e);
         if (objective[kind] < 0 || u->volley <= 0 || u->target >= 0)
             continue;
-        if (kind == 1 && front_seconds > 0) {
+        if (kind == 1 && front_seconds > 0 && !look.impatient) {
             float d = distance(u->e, look.enemies[objective[kind]].e) - u->e->shoot_range;
             float s = d > 0 ? d / u->e->speed : 0;
             if (s < front_seconds + 1 && attack_target_of(u->e) == 0)
@@ -704,6 +718,13 @@ void think(Opponent* o, GameEnv* env)
     collect(o, env);
     if (look.own_count == 0 || look.enemy_count == 0)
         return;
+    float enemy_left = 0;
+    for (int t = 0; t < look.enemy_count; t++)
+        enemy_left += look.enemies[t].cost;
+    if (o->progress_at < 0 || enemy_left < o->enemy_cost)
+        o->progress_at = o->game_time;
+    o->enemy_cost = enemy_left;
+    look.impatient = o->game_time - o->progress_at > PATIENCE_SECONDS;
     if (!find_contact()) {
         o->contact_since = -1;
         if (!gather(o)) {
@@ -755,6 +776,7 @@ void opponent_init(Opponent* o, int party)
     o->next_think = 0;
     o->gather_started = -1;
     o->contact_since = -1;
+    o->progress_at = -1;
 }
 
 int opponent_step(Opponent* o, GameEnv* env, float dtime)

@@ -51,6 +51,8 @@ struct Opponent {
     double gather_started;     // game time the army began to gather; -1 while not gathering
     bool gathered;             // the army has met since its last fight: it advances now
     double contact_since;      // game time the current contact with the enemy began; -1 for none
+    float enemy_cost;          // what it would take to destroy every enemy, at the last look
+    double progress_at;        // game time the enemy was last seen to lose something; -1 never
     int reach_count;           // used entries of reach
     OpponentReach reach[OPPONENT_REACH_SLOTS];
     int next_route;            // the entry of routes the next long route replaces
