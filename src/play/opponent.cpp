@@ -132,22 +132,32 @@ void collect(Opponent* o, GameEnv* env)
     }
 }
 
-// The slot of the fact (kind, from, to): the one holding it, else the free slot where it goes.
-// A table half full is emptied (the facts are asked again).
-OpponentReach* reach_slot(Opponent* o, int kind, const V3i* from, const V3i* to)
+OpponentRouteKey route_key(const Entity* unit, const V3i* from, const Entity* target)
 {
-    if (o->reach_count >= OPPONENT_REACH_SLOTS / 2) {
-        std::memset(o->reach, 0, sizeof o->reach);
-        o->reach_count = 0;
-    }
-    const int key[6] = {from->x, from->y, from->z, to->x, to->y, to->z};
-    u32 h = (u32)kind;
-    for (int v : key)
+    OpponentRouteKey key;
+    key.kind = (signed char)move_kind(unit);
+    key.from = *from;
+    key.to = target->p0;
+    return key;
+}
+
+bool same_key(const OpponentRouteKey* a, const OpponentRouteKey* b)
+{
+    return a->kind == b->kind && v3i_eq(&a->from, &b->from) && v3i_eq(&a->to, &b->to);
+}
+
+// The slot of the fact `key`: the one holding it, else the free slot where it goes.
+OpponentReach* reach_slot(Opponent* o, const OpponentRouteKey* key)
+{
+    const int parts[7] = {key->kind, key->from.x, key->from.y, key->from.z,
+                          key->to.x, key->to.y, key->to.z};
+    u32 h = 0;
+    for (int v : parts)
         h = h * 16777619u ^ (u32)v;
     u32 i = h & (OPPONENT_REACH_SLOTS - 1);
     for (;; i = (i + 1) & (OPPONENT_REACH_SLOTS - 1)) {
         OpponentReach* r = &o->reach[i];
-        if (!r->used || (r->kind == kind && v3i_eq(&r->from, from) && v3i_eq(&r->to, to)))
+        if (!r->used || same_key(&r->key, key))
             return r;
     }
 }
@@ -156,25 +166,23 @@ OpponentReach* reach_slot(Opponent* o, int kind, const V3i* from, const V3i* to)
 // its kind standing beside it on its level (which goes where it goes); null when nothing is.
 const OpponentReach* shared_reach(Opponent* o, const Entity* unit, const Entity* target)
 {
-    int kind = move_kind(unit);
     for (int k = 0; k < 9; k++) {
         V3i from = unit->p0;
         from.x += k % 3 == 2 ? -1 : k % 3;  // the unit's own cell first
         from.y += k / 3 == 2 ? -1 : k / 3;
-        const OpponentReach* r = reach_slot(o, kind, &from, &target->p0);
+        OpponentRouteKey key = route_key(unit, &from, target);
+        const OpponentReach* r = reach_slot(o, &key);
         if (r->used)
             return r;
     }
     return nullptr;
 }
 
-void keep_route(Opponent* o, int kind, const V3i* from, const V3i* to, const Path* path)
+void keep_route(Opponent* o, const OpponentRouteKey* key, const Path* path)
 {
     OpponentRoute* route = &o->routes[o->next_route];
     o->next_route = (o->next_route + 1) % OPPONENT_ROUTES;
-    route->kind = (signed char)kind;
-    route->from = *from;
-    route->to = *to;
+    route->key = *key;
     route->length = path->length < OPPONENT_ROUTE_CELLS ? path->length : OPPONENT_ROUTE_CELLS;
     std::memcpy(route->cells, path->coords, sizeof(V3i) * route->length);
 }
@@ -191,6 +199,7 @@ int reaches(Opponent* o, GameEnv* env, const Entity* unit, const Entity* target)
     if (o->route_checks_left <= 0)
         return -1;
     o->route_checks_left--;
+    OpponentRouteKey key = route_key(unit, &unit->p0, target);
     Path path;
     path_init(&path);
     V3i from = unit->p0, to = target->p0;
@@ -205,18 +214,20 @@ int reaches(Opponent* o, GameEnv* env, const Entity* unit, const Entity* target)
         if (pathfind_astar(&path, &from, &to, env, unit->base_graphflags, ROUTE_BUDGET, nullptr, 0,
                            (float)unit->shoot_range) == 1) {
             reach = OPPONENT_LONG_ROUTE;
-            keep_route(o, move_kind(unit), &unit->p0, &target->p0, &path);
+            keep_route(o, &key, &path);
         }
     }
     path_free(&path);
-    OpponentReach* r = reach_slot(o, move_kind(unit), &unit->p0, &target->p0);
-    if (!r->used)
-        o->reach_count++;
+    OpponentReach* r = reach_slot(o, &key);
+    o->reach_count += !r->used;
     r->used = true;
-    r->kind = (signed char)move_kind(unit);
-    r->from = unit->p0;
-    r->to = target->p0;
+    r->key = key;
     r->reach = (signed char)reach;
+    // A table half full is emptied and its facts asked again, so a free slot is always near.
+    if (o->reach_count >= OPPONENT_REACH_SLOTS / 2) {
+        std::memset(o->reach, 0, sizeof o->reach);
+        o->reach_count = 0;
+    }
     return reach != OPPONENT_NO_ROUTE;
 }
 
@@ -231,8 +242,7 @@ bool next_stage(Opponent* o, const Entity* unit, const Entity* target, V3i* cell
         return false;
     for (int k = 0; k < OPPONENT_ROUTES; k++) {
         const OpponentRoute* route = &o->routes[k];
-        if (route->length == 0 || route->kind != r->kind || !v3i_eq(&route->from, &r->from) ||
-            !v3i_eq(&route->to, &r->to))
+        if (route->length == 0 || !same_key(&route->key, &r->key))
             continue;
         int nearest = 0;
         float nearest_d = 0;

@@ -14,15 +14,20 @@ constexpr int OPPONENT_MAX_ORDERS = 48;           // orders one look can give
 constexpr int OPPONENT_ROUTE_CHECKS = 2;          // route searches one look may spend
 constexpr int OPPONENT_REACH_SLOTS = 4096;  // route facts kept; a power of two
 
+// A route question: from a unit's cell, by its kind of movement, to an enemy's cell.
+struct OpponentRouteKey {
+    signed char kind;  // movement kind: 0 walking, 1 floating too
+    V3i from;          // the unit's cell
+    V3i to;            // the enemy's cell
+};
+
 // Whether a unit of one kind of movement standing in one cell gets within firing range of an
 // enemy entity standing in another, as the route search answered it. The terrain never
 // changes, so a fact holds as long as both stand where they stood.
 struct OpponentReach {
-    bool used;         // false for a free slot
-    signed char kind;  // movement kind: 0 walking, 1 floating too
-    signed char reach; // the answer: OPPONENT_NO_ROUTE, OPPONENT_ROUTE or OPPONENT_LONG_ROUTE
-    V3i from;          // the unit's cell
-    V3i to;            // the enemy's cell
+    bool used;          // false for a free slot
+    signed char reach;  // the answer: OPPONENT_NO_ROUTE, OPPONENT_ROUTE or OPPONENT_LONG_ROUTE
+    OpponentRouteKey key;
 };
 enum {
     OPPONENT_NO_ROUTE = 0,
@@ -36,10 +41,8 @@ constexpr int OPPONENT_ROUTE_STAGE = 10;       // cells of a long route one trav
 
 // A long route as the search found it.
 struct OpponentRoute {
-    int length;        // cells in cells; 0 for a free entry
-    signed char kind;  // movement kind, as in OpponentReach
-    V3i from;          // the unit's cell when it was found
-    V3i to;            // the enemy's cell
+    int length;            // cells in cells; 0 for a free entry
+    OpponentRouteKey key;  // the question it answers
     V3i cells[OPPONENT_ROUTE_CELLS];
 };
 
