@@ -180,6 +180,26 @@ TEST_F(OpponentSmallWorld, FastUnitsStopWaitingForSlowOnesThatNeverCome)
     EXPECT_EQ(stuck->p0.x, 5);
 }
 
+TEST_F(OpponentSmallWorld, SendsAUnitRoundABuildingOfOursThatHoldsItUp)
+{
+    // Every shortest way into range of the enemy ends inside our garage. The unit's own route
+    // search does not see buildings and the garage never makes room, so on its own the unit
+    // waits there for ever; sent a few cells round, it gets into range and fires.
+    Entity* mine = unit(10, 10, 1);
+    Entity* garage = unit(11, 10, 1);
+    garage->type = ET_BUILDING;
+    garage->base_graphflags = 0;
+    garage->can_attack = false;
+    v3i_set_xyz(&garage->building_size, 2, 2, 1);
+    occupancy_invalidate(&env);
+    unit(16, 10, 0)->reload_time = 1e6f;  // it never fires back
+    opponent_init(&o, 1);
+    Played p = play_opponent(&env, &o, 30);
+    EXPECT_EQ(p.invalid, 0);
+    EXPECT_EQ(p.outcome, MATCH_WON) << "the unit stood behind the garage for ever, at " << mine->p0.x
+                                    << "," << mine->p0.y;
+}
+
 TEST_F(OpponentSmallWorld, OnlyBuildingsLeftGivesNoOrders)
 {
     Entity* b = unit(5, 10, 1);
@@ -343,6 +363,51 @@ TEST(OpponentLongRoute, LeadsAUnitRoundWhatItsOwnSearchCannotFind)
     Played p = play_opponent(&env, o, 120);
     EXPECT_EQ(p.invalid, 0);
     EXPECT_EQ(p.outcome, MATCH_WON) << "the unit never got round to the enemy";
+    delete o;
+    gameenv_free(&env);
+}
+
+TEST(OpponentLongRoute, LeadsMoreUnitsThanItKeepsRoutesFor)
+{
+    // The walled yard again, with more units in it than the opponent keeps long routes: each
+    // asks from a cell of its own, so the routes of the first are replaced before they are out.
+    // A unit whose route is gone follows one of another's that passes it, and every unit gets
+    // into range of the enemy (which never falls, so all of them have to come).
+    GameEnv env;
+    make_flat_world(&env, 64, 64, 8, 2);
+    for (int i = 8; i <= 52; i++)
+        for (int z = 3; z <= 4; z++) {
+            set_material(&env, i, 8, z, MATERIAL_STONE);
+            set_material(&env, i, 52, z, MATERIAL_STONE);
+            set_material(&env, 52, i, z, MATERIAL_STONE);
+            if (i < 28 || i > 32)
+                set_material(&env, 8, i, z, MATERIAL_STONE);
+        }
+    constexpr int kUnits = OPPONENT_ROUTES + 4;
+    Entity* mine[kUnits];
+    for (int i = 0; i < kUnits; i++) {
+        mine[i] = add_unit(&env, 48 - i % 3, 20 + 2 * (i / 3), 3, 1);
+        mine[i]->can_attack = true;
+        mine[i]->peripheral = PT_TURRET;
+        mine[i]->speed = mine[i]->speed_uphill = 3;
+    }
+    Entity* theirs = add_unit(&env, 60, 30, 3, 0);
+    theirs->reload_time = 1e6f;
+    theirs->durability = 1e6f;
+    Opponent* o = new Opponent;
+    opponent_init(o, 1);
+    bool came[kUnits] = {};
+    for (int step = 0; step < 180 * 60; step++) {
+        int n = opponent_step(o, &env, kStep);
+        for (int k = 0; k < n; k++)
+            order_apply(&env, &o->orders[k]);
+        gameenv_run(&env, kStep);
+        for (int i = 0; i < kUnits; i++)
+            came[i] = came[i] || v3i_distance(&mine[i]->p0, &theirs->p0) <= mine[i]->shoot_range;
+    }
+    for (int i = 0; i < kUnits; i++)
+        EXPECT_TRUE(came[i]) << "unit " << i << " never got into range; it is at " << mine[i]->p0.x << ","
+                             << mine[i]->p0.y;
     delete o;
     gameenv_free(&env);
 }

@@ -23,6 +23,8 @@ constexpr float STEP_BACK_CELLS = 4;          // how far it steps back from the 
 constexpr double PATIENCE_SECONDS = 20;       // no hit on the enemy for this long: nobody
                                               // waits for anybody any more
 constexpr double FIGHT_SECONDS = 3;           // contact this long is a fight, not a brush
+constexpr double STUCK_SECONDS = 3;           // on its way but standing this long: held up
+constexpr int DETOUR_CELLS = 4;               // how far round what holds it a unit is sent
 constexpr double GATHER_SECONDS = 12;         // longest a meeting may take (stuck units do not
                                               // hold the others back for ever)
 
@@ -187,9 +189,25 @@ void keep_route(Opponent* o, const OpponentRouteKey* key, const Path* path)
     std::memcpy(route->cells, path->coords, sizeof(V3i) * route->length);
 }
 
+// The longer search, from where `unit` stands; a route it finds is kept under `key`.
+bool search_long(Opponent* o, GameEnv* env, const Entity* unit, const Entity* target,
+                 const OpponentRouteKey* key)
+{
+    Path path;
+    path_init(&path);
+    V3i from = unit->p0, to = target->p0;
+    bool found = pathfind_astar(&path, &from, &to, env, unit->base_graphflags, ROUTE_BUDGET, nullptr, 0,
+                                (float)unit->shoot_range) == 1;
+    if (found)
+        keep_route(o, key, &path);
+    path_free(&path);
+    return found;
+}
+
 // Whether `unit` can get within firing range of `target`: 1 yes, 0 no, -1 not known yet (the
 // look has spent its route searches). The unit's own travel searches a short way only; when
-// that is not enough but a longer search finds a route, the route is kept to lead it along.
+// that may not be enough (a route found within half its budget surely is) but a longer search
+// finds one, the route is kept to lead it along.
 int reaches(Opponent* o, GameEnv* env, const Entity* unit, const Entity* target)
 {
     if (distance(unit, target) <= unit->shoot_range)
@@ -204,19 +222,11 @@ int reaches(Opponent* o, GameEnv* env, const Entity* unit, const Entity* target)
     path_init(&path);
     V3i from = unit->p0, to = target->p0;
     int reach = OPPONENT_NO_ROUTE;
-    if (pathfind_astar(&path, &from, &to, env, unit->base_graphflags, TRAVEL_ROUTE_BUDGET, nullptr,
-                       0, (float)unit->shoot_range) == 1) {
+    if (pathfind_astar(&path, &from, &to, env, unit->base_graphflags, TRAVEL_ROUTE_BUDGET / 2, nullptr,
+                       0, (float)unit->shoot_range) == 1)
         reach = OPPONENT_ROUTE;
-    } else {
-        path_free(&path);
-        from = unit->p0;
-        to = target->p0;
-        if (pathfind_astar(&path, &from, &to, env, unit->base_graphflags, ROUTE_BUDGET, nullptr, 0,
-                           (float)unit->shoot_range) == 1) {
-            reach = OPPONENT_LONG_ROUTE;
-            keep_route(o, &key, &path);
-        }
-    }
+    else if (search_long(o, env, unit, target, &key))
+        reach = OPPONENT_LONG_ROUTE;
     path_free(&path);
     OpponentReach* r = reach_slot(o, &key);
     o->reach_count += !r->used;
@@ -231,42 +241,71 @@ int reaches(Opponent* o, GameEnv* env, const Entity* unit, const Entity* target)
     return reach != OPPONENT_NO_ROUTE;
 }
 
-// When `unit` must be led to `target` along a long route: the cell of its next stage, some way
-// along the route from the route's cell nearest to it. False when it can go straight there.
-bool next_stage(Opponent* o, const Entity* unit, const Entity* target, V3i* cell)
+// A kept route to where `key` leads, for units of its kind, that passes within two cells of
+// `unit`: the one passing nearest. Any unit's route will do, so those going to one target share.
+const OpponentRoute* route_by(const Opponent* o, const OpponentRouteKey* key, const Entity* unit,
+                              int* nearest)
 {
-    if (distance(unit, target) <= unit->shoot_range)
-        return false;
-    const OpponentReach* r = shared_reach(o, unit, target);
-    if (!r || r->reach != OPPONENT_LONG_ROUTE)
-        return false;
+    const OpponentRoute* best = nullptr;
+    float best_d = 0;
     for (int k = 0; k < OPPONENT_ROUTES; k++) {
         const OpponentRoute* route = &o->routes[k];
-        if (route->length == 0 || !same_key(&route->key, &r->key))
+        if (route->length == 0 || route->key.kind != key->kind || !v3i_eq(&route->key.to, &key->to))
             continue;
-        int nearest = 0;
-        float nearest_d = 0;
         for (int i = 0; i < route->length; i++) {
             float d = v3i_distance(&route->cells[i], &unit->p0);
-            if (i == 0 || d < nearest_d) {
-                nearest = i;
-                nearest_d = d;
+            if (d <= 2 && (!best || d < best_d)) {
+                best = route;
+                best_d = d;
+                *nearest = i;
             }
         }
-        if (nearest_d > 2 || route->length - nearest <= OPPONENT_ROUTE_STAGE)
-            return false;  // off the route, or near enough to go straight
-        // A stage under way is kept while it lies ahead, so the travel is not restarted.
-        V3i going;
-        if (travel_cell_of(unit, &going))
-            for (int i = nearest + 3; i < route->length && i <= nearest + OPPONENT_ROUTE_STAGE; i++)
-                if (v3i_eq(&route->cells[i], &going)) {
-                    *cell = going;
-                    return true;
-                }
-        *cell = route->cells[nearest + OPPONENT_ROUTE_STAGE];
-        return true;
     }
-    return false;
+    return best;
+}
+
+enum Stage {
+    STRAIGHT,  // it can go straight to the target
+    STAGE,     // it goes to the next stage of a long route
+    AS_IT_IS,  // not known this look: it goes on doing what it does
+};
+
+// When `unit` must be led to `target` along a long route: the cell of its next stage, some way
+// along the route from the route's cell nearest to it.
+Stage next_stage(Opponent* o, GameEnv* env, const Entity* unit, const Entity* target, V3i* cell)
+{
+    if (distance(unit, target) <= unit->shoot_range)
+        return STRAIGHT;
+    // Asked where it stands now: a unit whose own travel ended short of the target (its search
+    // gave up half way) learns here that a longer way exists.
+    if (reaches(o, env, unit, target) < 0)
+        return AS_IT_IS;
+    const OpponentReach* r = shared_reach(o, unit, target);
+    if (!r || r->reach != OPPONENT_LONG_ROUTE)
+        return STRAIGHT;
+    int nearest = 0;
+    const OpponentRoute* route = route_by(o, &r->key, unit, &nearest);
+    if (!route) {
+        // Off every route kept (its own has been replaced by newer ones): searched anew.
+        if (o->route_checks_left <= 0)
+            return AS_IT_IS;
+        o->route_checks_left--;
+        OpponentRouteKey key = route_key(unit, &unit->p0, target);
+        if (!search_long(o, env, unit, target, &key) || !(route = route_by(o, &key, unit, &nearest)))
+            return STRAIGHT;
+    }
+    if (route->length - nearest <= OPPONENT_ROUTE_STAGE)
+        return STRAIGHT;  // near enough to go straight
+    // A stage under way is kept while it lies ahead, so the travel is not restarted.
+    V3i going;
+    if (travel_cell_of(unit, &going))
+        for (int i = nearest + 3; i < route->length && i <= nearest + OPPONENT_ROUTE_STAGE; i++)
+            if (v3i_eq(&route->cells[i], &going)) {
+                *cell = going;
+                return STAGE;
+            }
+    *cell = route->cells[nearest + OPPONENT_ROUTE_STAGE];
+    return STAGE;
 }
 
 Order* new_order(Opponent* o, OrderKind kind)
@@ -299,12 +338,14 @@ int exposure(int t)
 
 // Sends units that a long route leads to their target on to its next stage, one travel order per
 // stage cell among the orders from `first_order` on (those of this target, so their uids stay in
-// list order); true when `u` was one of them.
-bool lead_along(Opponent* o, Seen* u, const Entity* target, int first_order)
+// list order); true when `u` was one of them, or is left on the stage it is travelling to
+// because its route is not known this look.
+bool lead_along(Opponent* o, GameEnv* env, Seen* u, const Entity* target, int first_order)
 {
     V3i cell;
-    if (!next_stage(o, u->e, target, &cell))
-        return false;
+    Stage stage = next_stage(o, env, u->e, target, &cell);
+    if (stage != STAGE)
+        return stage == AS_IT_IS && attack_target_of(u->e) == 0 && u->e->task.type == ETT_TRAVEL;
     V3i going;
     if (travel_cell_of(u->e, &going) && v3i_eq(&going, &cell))
         return true;
@@ -327,7 +368,7 @@ bool lead_along(Opponent* o, Seen* u, const Entity* target, int first_order)
 
 // Gives every own unit whose look target differs from what it does an attack order, one order
 // per target, uids in list order; units on a long way there are led along it instead.
-void emit_attacks(Opponent* o)
+void emit_attacks(Opponent* o, GameEnv* env)
 {
     for (int t = 0; t < look.enemy_count; t++) {
         const Entity* target = look.enemies[t].e;
@@ -335,7 +376,7 @@ void emit_attacks(Opponent* o)
         int first_order = o->order_count;
         for (int i = 0; i < look.own_count; i++) {
             Seen* u = &look.own[i];
-            if (u->target != t || lead_along(o, u, target, first_order))
+            if (u->target != t || lead_along(o, env, u, target, first_order))
                 continue;
             if (attack_target_of(u->e) == target->uid)
                 continue;
@@ -721,11 +762,99 @@ void step_back(Opponent* o, GameEnv* env)
     }
 }
 
+bool travelling(const Entity* e)
+{
+    return e->task.type == ETT_TRAVEL && e->task.travel.finish_animate == -1;
+}
+
+// Since when each own unit has stood in its cell on its way somewhere; its entry of the last
+// look is found by uid (units keep their list order, so the search starts past the last find).
+void note_standing(Opponent* o)
+{
+    static OpponentStanding next[OPPONENT_MAX_UNITS];
+    int n = 0, hint = 0;
+    for (int i = 0; i < look.own_count && n < OPPONENT_MAX_UNITS; i++) {
+        const Entity* e = look.own[i].e;
+        OpponentStanding st = {e->uid, e->p0, o->game_time, {0, 0, 0}, false};
+        for (int k = 0; k < o->standing_count; k++) {
+            int j = (hint + k) % o->standing_count;
+            if (o->standing[j].uid != e->uid)
+                continue;
+            const OpponentStanding* was = &o->standing[j];
+            if (v3i_eq(&was->cell, &e->p0) && travelling(e))
+                st.since = was->since;
+            st.detour = was->detour;
+            st.detouring = was->detouring;
+            hint = j + 1;
+            break;
+        }
+        // A detour is over once the unit no longer travels to its cell.
+        V3i going;
+        if (st.detouring && !(travel_cell_of(e, &going) && v3i_eq(&going, &st.detour)))
+            st.detouring = false;
+        next[n++] = st;
+    }
+    std::memcpy(o->standing, next, sizeof(OpponentStanding) * n);
+    o->standing_count = n;
+}
+
+// A unit that has stood too long on its way is held up by what its own route search does not
+// see (a building of ours in the way, friends that do not make room): it is sent a few cells
+// along a way round everything standing, towards where it was going, and left on that detour.
+void unstick(Opponent* o, GameEnv* env)
+{
+    for (int i = 0; i < look.own_count && i < o->standing_count; i++) {
+        Seen* u = &look.own[i];
+        OpponentStanding* st = &o->standing[i];
+        if (st->detouring) {
+            u->target = -1;
+            continue;
+        }
+        if (!travelling(u->e) || o->game_time - st->since < STUCK_SECONDS)
+            continue;
+        V3i to;
+        float range = 1.5f;
+        u32 target_uid = attack_target_of(u->e);
+        const Entity* target = nullptr;
+        for (int t = 0; t < look.enemy_count && target_uid; t++)
+            if (look.enemies[t].e->uid == target_uid)
+                target = look.enemies[t].e;
+        if (target) {
+            to = target->p0;
+            range = (float)u->e->shoot_range;
+        } else if (!travel_cell_of(u->e, &to)) {
+            continue;
+        }
+        if (o->route_checks_left <= 0)
+            return;
+        o->route_checks_left--;
+        st->since = o->game_time;  // found or not, asked again only after a while
+        Path path;
+        path_init(&path);
+        V3i from = u->e->p0;
+        if (pathfind_astar(&path, &from, &to, env, u->e->base_graphflags | GF_ENTITIES_BLOCK,
+                           TRAVEL_ROUTE_BUDGET, nullptr, 0, range) == 1 &&
+            path.length > 0) {
+            Order* order = new_order(o, ORDER_TRAVEL);
+            if (order) {
+                order->cell = path.coords[(path.length < DETOUR_CELLS ? path.length : DETOUR_CELLS) - 1];
+                order->group_size = 1;
+                order_add_uid(order, u->e->uid);
+                st->detour = order->cell;
+                st->detouring = true;
+                u->target = -1;
+            }
+        }
+        path_free(&path);
+    }
+}
+
 void think(Opponent* o, GameEnv* env)
 {
     o->order_count = 0;
     o->route_checks_left = OPPONENT_ROUTE_CHECKS;
     collect(o, env);
+    note_standing(o);
     if (look.own_count == 0 || look.enemy_count == 0)
         return;
     float enemy_left = 0;
@@ -739,7 +868,8 @@ void think(Opponent* o, GameEnv* env)
         o->contact_since = -1;
         if (!gather(o)) {
             advance(o, env);
-            emit_attacks(o);
+            unstick(o, env);
+            emit_attacks(o, env);
         }
         return;
     }
@@ -773,7 +903,8 @@ void think(Opponent* o, GameEnv* env)
     // nearest enemy they can reach.
     advance(o, env);
     step_back(o, env);
-    emit_attacks(o);
+    unstick(o, env);
+    emit_attacks(o, env);
 }
 
 }  // namespace

@@ -46,6 +46,18 @@ struct OpponentRoute {
     V3i cells[OPPONENT_ROUTE_CELLS];
 };
 
+constexpr int OPPONENT_MAX_UNITS = ORDER_MAX_UIDS;  // own units whose standing is kept
+
+// An own unit as the looks saw it: where it stood, since when, and the detour it was sent on
+// when it stood too long on its way.
+struct OpponentStanding {
+    u32 uid;
+    V3i cell;
+    double since;  // game time it came to this cell
+    V3i detour;    // the cell it was sent to round what held it
+    bool detouring;
+};
+
 struct Opponent {
     int party;                 // the party it commands
     double game_time;          // seconds of game time fed so far
@@ -60,6 +72,8 @@ struct Opponent {
     OpponentReach reach[OPPONENT_REACH_SLOTS];
     int next_route;            // the entry of routes the next long route replaces
     OpponentRoute routes[OPPONENT_ROUTES];
+    int standing_count;        // entries of standing, own units in list order at the last look
+    OpponentStanding standing[OPPONENT_MAX_UNITS];
     int order_count;           // orders of the last look, in orders
     Order orders[OPPONENT_MAX_ORDERS];  // what the last look decided; applied by the caller
 };
