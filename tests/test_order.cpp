@@ -127,6 +127,26 @@ TEST_F(OrderTest, ValidityNamesTheFirstFault)
     }
 }
 
+TEST_F(OrderTest, UnitsLostSinceTheClickAreLeftOutOfIt)
+{
+    // Between a click in a network game and the step that applies it, one of the two units is
+    // destroyed (its wreck is nobody's): the order still goes to the other, and then validates.
+    Entity* b = add_unit(11, 11, 2, 0);
+    Order o = travel({b->uid, a->uid});
+    b->party = -1;
+    EXPECT_EQ(why(o), "order names uid " + std::to_string(b->uid) + ", which is not of party 0");
+    EXPECT_EQ(order_drop_fallen(&main_gameenv, &o), 1);
+    ASSERT_EQ(o.uid_count, 1);
+    EXPECT_EQ(o.uids[0], a->uid);
+    EXPECT_EQ(o.group_size, 2) << "the group is the selection the click was given with";
+    EXPECT_EQ(why(o), "valid");
+
+    // With every unit lost there is nothing left to command.
+    Order gone = travel({b->uid, 4242});
+    EXPECT_EQ(order_drop_fallen(&main_gameenv, &gone), 0);
+    EXPECT_EQ(gone.uid_count, 0);
+}
+
 TEST_F(OrderTest, WorldHashFollowsTheWorldButNotThePlayer)
 {
     mysrand(77);

@@ -96,6 +96,18 @@ bool order_valid(const GameEnv* env, const Order* order, char* why, size_t why_s
     return true;
 }
 
+int order_drop_fallen(const GameEnv* env, Order* order)
+{
+    int kept = 0;
+    for (int i = 0; i < order->uid_count && i < ORDER_MAX_UIDS; i++) {
+        const Entity* e = entity_with_uid(env, order->uids[i]);
+        if (e && e->party == order->party)
+            order->uids[kept++] = order->uids[i];
+    }
+    order->uid_count = kept;
+    return kept;
+}
+
 int order_apply(GameEnv* env, const Order* order)
 {
     if (order->kind != ORDER_TRAVEL && order->kind != ORDER_ATTACK)

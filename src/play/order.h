@@ -42,6 +42,12 @@ bool order_add_uid(Order* order, u32 uid);
 // reason in `why` (when given) otherwise.
 bool order_valid(const GameEnv* env, const Order* order, char* why, size_t why_size);
 
+// Drops the uids that no longer name an entity of the order's party (destroyed since the order
+// was given: a wreck is nobody's), keeping the others in their order; returns how many are
+// left. An order that travels over the network reaches the world a moment after the click, and
+// a unit lost meanwhile must not cost the player the order of all the others.
+int order_drop_fallen(const GameEnv* env, Order* order);
+
 // Carries the order out: every uid is checked (alive, of order->party, able to do it); those
 // that pass start the travel or the attack, in world list order whatever the order of the uids.
 // Returns how many entities took it (0: nothing happened). An entity whose task is locked
