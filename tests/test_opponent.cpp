@@ -338,21 +338,28 @@ TEST(Charge, EveryUnitAttacksItsNearestEnemyEveryFewSeconds)
     gameenv_free(&env);
 }
 
+// A flat world with a walled yard from (8,8) to (52,52), two cells high; its only gate is in
+// the west wall, facing away from the enemies the tests put east of it.
+void make_walled_yard(GameEnv* env)
+{
+    make_flat_world(env, 64, 64, 8, 2);
+    for (int i = 8; i <= 52; i++)
+        for (int z = 3; z <= 4; z++) {
+            set_material(env, i, 8, z, MATERIAL_STONE);   // south wall
+            set_material(env, i, 52, z, MATERIAL_STONE);  // north wall
+            set_material(env, 52, i, z, MATERIAL_STONE);  // east wall, towards the enemy
+            if (i < 28 || i > 32)
+                set_material(env, 8, i, z, MATERIAL_STONE);  // west wall with its gate
+        }
+}
+
 TEST(OpponentLongRoute, LeadsAUnitRoundWhatItsOwnSearchCannotFind)
 {
     // Our unit stands deep in a walled yard whose only gate faces away from the enemy: a
     // unit's own route search gives up inside the yard, so the opponent leads it out and round
     // in stages, and it gets to fire.
     GameEnv env;
-    make_flat_world(&env, 64, 64, 8, 2);
-    for (int i = 8; i <= 52; i++)
-        for (int z = 3; z <= 4; z++) {
-            set_material(&env, i, 8, z, MATERIAL_STONE);   // south wall
-            set_material(&env, i, 52, z, MATERIAL_STONE);  // north wall
-            set_material(&env, 52, i, z, MATERIAL_STONE);  // east wall, towards the enemy
-            if (i < 28 || i > 32)
-                set_material(&env, 8, i, z, MATERIAL_STONE);  // west wall with its gate
-        }
+    make_walled_yard(&env);
     Entity* mine = add_unit(&env, 48, 30, 3, 1);
     mine->can_attack = true;
     mine->peripheral = PT_TURRET;
@@ -374,15 +381,7 @@ TEST(OpponentLongRoute, LeadsMoreUnitsThanItKeepsRoutesFor)
     // A unit whose route is gone follows one of another's that passes it, and every unit gets
     // into range of the enemy (which never falls, so all of them have to come).
     GameEnv env;
-    make_flat_world(&env, 64, 64, 8, 2);
-    for (int i = 8; i <= 52; i++)
-        for (int z = 3; z <= 4; z++) {
-            set_material(&env, i, 8, z, MATERIAL_STONE);
-            set_material(&env, i, 52, z, MATERIAL_STONE);
-            set_material(&env, 52, i, z, MATERIAL_STONE);
-            if (i < 28 || i > 32)
-                set_material(&env, 8, i, z, MATERIAL_STONE);
-        }
+    make_walled_yard(&env);
     constexpr int kUnits = OPPONENT_ROUTES + 4;
     Entity* mine[kUnits];
     for (int i = 0; i < kUnits; i++) {
