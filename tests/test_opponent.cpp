@@ -275,6 +275,22 @@ TEST_F(OpponentSmallWorld, PullsBackOnlyFromAnEnemyThatComesOn)
     ASSERT_EQ(o.orders[0].kind, ORDER_TRAVEL);
     EXPECT_TRUE(v3i_eq(&o.orders[0].cell, &tower->p0));
     EXPECT_EQ(o.orders[0].uids[0], mine->uid);
+
+    // The two that stood are turret towers, and a second unit of ours has come: the advancing
+    // unit is weaker than ours, and towers never follow a retreat, so it fights on. (Falling
+    // back from towers too sent armies that had met the enemy's towers back across the map,
+    // through the enemy army on its way to our buildings.)
+    for (Entity* t : {left, right}) {
+        t->type = ET_BUILDING;
+        t->base_graphflags = 0;
+        t->durability = 15;
+        t->projectile_power = 2;
+    }
+    unit(10, 11, 1);
+    occupancy_invalidate(&env);
+    opponent_init(&o, 1);
+    ASSERT_GT(opponent_step(&o, &env, kStep), 0);
+    EXPECT_FALSE(gave(o, ORDER_TRAVEL)) << "it fell back from towers that cannot follow";
 }
 
 TEST_F(OpponentSmallWorld, MissileUnitsStepOutOfRangeWhileTheyReload)

@@ -886,12 +886,13 @@ void think(Opponent* o, GameEnv* env)
         own_cost += look.own[i].cost;
     }
     for (int t = 0; t < look.enemy_count; t++)
-        if (look.enemies[t].engaged) {
+        if (look.enemies[t].engaged && look.enemies[t].e->type != ET_BUILDING) {
             enemy_dps += look.enemies[t].dps;
             enemy_cost += look.enemies[t].cost;
         }
     // Pulling back from an enemy that holds its ground gains nothing: it does not follow, and
-    // the fight would only start again at the next advance. Only a pressing enemy is fled.
+    // the fight would only start again at the next advance. Only a pressing enemy is fled, and
+    // only its units count: towers never follow a retreat.
     if (enemy_presses() && strength(own_dps, own_cost) < RETREAT_RATIO * strength(enemy_dps, enemy_cost)) {
         if (Entity* b = fallback_building()) {
             fall_back(o, b);
