@@ -293,6 +293,28 @@ TEST_F(OpponentSmallWorld, PullsBackOnlyFromAnEnemyThatComesOn)
     EXPECT_FALSE(gave(o, ORDER_TRAVEL)) << "it fell back from towers that cannot follow";
 }
 
+TEST_F(OpponentSmallWorld, DoesNotFallBackThroughTheEnemy)
+{
+    // One unit against three that come on, as above, but our tower lies beyond them: the way
+    // back would lead through them, so it fights where it stands.
+    unit(20, 10, 1);
+    Entity* tower = unit(2, 10, 1);
+    tower->type = ET_BUILDING;
+    tower->base_graphflags = 0;
+    occupancy_invalidate(&env);
+    Entity* near = unit(16, 10, 0);
+    unit(16, 9, 0);
+    unit(16, 11, 0);
+    Target ahead = coords_target(25, 10, 3);
+    entity_start_travel(near, &ahead, 1);
+    if (near->task.type != ETT_TRAVEL)
+        gameenv_run(&env, kStep);
+    ASSERT_EQ(near->task.type, ETT_TRAVEL);
+    opponent_init(&o, 1);
+    ASSERT_GT(opponent_step(&o, &env, kStep), 0);
+    EXPECT_FALSE(gave(o, ORDER_TRAVEL)) << "it fell back through the enemy";
+}
+
 TEST_F(OpponentSmallWorld, MissileUnitsStepOutOfRangeWhileTheyReload)
 {
     // A missile unit that has just fired its pair steps back out of the enemy's range; once

@@ -434,32 +434,46 @@ bool enemy_presses()
     return false;
 }
 
-// The own turret building farthest from the fight's enemies' mean cell, to fall back on; null
-// when there is none or the fight is already at it.
+// The own turret building farthest from the mean cell of the fight's enemy units, to fall back
+// on; null when there is none, when the fight is already at it, or when it lies beyond them as
+// seen from the army (the way back would lead through them).
 Entity* fallback_building()
 {
     float sx = 0, sy = 0;
     int n = 0;
     for (int t = 0; t < look.enemy_count; t++)
-        if (look.enemies[t].engaged) {
+        if (look.enemies[t].engaged && look.enemies[t].e->type != ET_BUILDING) {
             sx += look.enemies[t].e->p0.x;
             sy += look.enemies[t].e->p0.y;
             n++;
         }
+    if (n == 0)
+        return nullptr;
+    sx /= n;
+    sy /= n;
     Entity* best = nullptr;
     float best_d = 0;
     for (int i = 0; i < look.own_building_count; i++) {
         Entity* b = look.own_buildings[i];
         if (!can_shoot(b))
             continue;
-        float dx = b->p0.x - sx / n, dy = b->p0.y - sy / n;
+        float dx = b->p0.x - sx, dy = b->p0.y - sy;
         float d = dx * dx + dy * dy;
         if (!best || d > best_d) {
             best = b;
             best_d = d;
         }
     }
-    if (best && best_d < (best->shoot_range + CONTACT_MARGIN) * (best->shoot_range + CONTACT_MARGIN))
+    if (!best || best_d < (best->shoot_range + CONTACT_MARGIN) * (best->shoot_range + CONTACT_MARGIN))
+        return nullptr;
+    float ax = 0, ay = 0;
+    for (int i = 0; i < look.own_count; i++) {
+        ax += look.own[i].e->p0.x;
+        ay += look.own[i].e->p0.y;
+    }
+    ax /= look.own_count;
+    ay /= look.own_count;
+    if ((best->p0.x - ax) * (sx - ax) + (best->p0.y - ay) * (sy - ay) > 0)
         return nullptr;
     return best;
 }
