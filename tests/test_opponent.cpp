@@ -112,6 +112,24 @@ struct OpponentSmallWorld : ::testing::Test {
         e->base_graphflags = GF_WALK | (floats ? GF_ON_WATER : 0);
         return e;
     }
+    // A one-cell building of `party` that fires: a turret tower.
+    Entity* tower(int x, int y, int party)
+    {
+        Entity* b = unit(x, y, party);
+        b->type = ET_BUILDING;
+        b->base_graphflags = 0;
+        occupancy_invalidate(&env);
+        return b;
+    }
+    // Sets `e` travelling towards (x, y), as an enemy coming on.
+    void set_out(Entity* e, int x, int y)
+    {
+        Target ahead = coords_target(x, y, 3);
+        entity_start_travel(e, &ahead, 1);
+        if (e->task.type != ETT_TRAVEL)
+            gameenv_run(&env, kStep);
+        ASSERT_EQ(e->task.type, ETT_TRAVEL);
+    }
 };
 
 TEST_F(OpponentSmallWorld, SendsNobodyWhereNoRouteLeads)
@@ -252,10 +270,7 @@ TEST_F(OpponentSmallWorld, PullsBackOnlyFromAnEnemyThatComesOn)
     // One unit against three, a turret tower of ours far behind. Enemies standing their ground
     // cannot follow a retreat, so it fights; once one of them advances, it falls back.
     Entity* mine = unit(10, 10, 1);
-    Entity* tower = unit(2, 10, 1);
-    tower->type = ET_BUILDING;
-    tower->base_graphflags = 0;
-    occupancy_invalidate(&env);
+    Entity* tower = this->tower(2, 10, 1);
     Entity* near = unit(13, 10, 0);
     Entity* left = unit(13, 9, 0);
     Entity* right = unit(13, 11, 0);
@@ -265,11 +280,7 @@ TEST_F(OpponentSmallWorld, PullsBackOnlyFromAnEnemyThatComesOn)
     EXPECT_TRUE(gave(o, ORDER_ATTACK, near->uid) || gave(o, ORDER_ATTACK, left->uid) ||
                 gave(o, ORDER_ATTACK, right->uid));
 
-    Target ahead = coords_target(6, 10, 3);
-    entity_start_travel(near, &ahead, 1);
-    if (near->task.type != ETT_TRAVEL)
-        gameenv_run(&env, kStep);
-    ASSERT_EQ(near->task.type, ETT_TRAVEL);
+    set_out(near, 6, 10);
     opponent_init(&o, 1);
     ASSERT_GT(opponent_step(&o, &env, kStep), 0);
     ASSERT_EQ(o.orders[0].kind, ORDER_TRAVEL);
@@ -298,18 +309,11 @@ TEST_F(OpponentSmallWorld, DoesNotFallBackThroughTheEnemy)
     // One unit against three that come on, as above, but our tower lies beyond them: the way
     // back would lead through them, so it fights where it stands.
     unit(20, 10, 1);
-    Entity* tower = unit(2, 10, 1);
-    tower->type = ET_BUILDING;
-    tower->base_graphflags = 0;
-    occupancy_invalidate(&env);
+    tower(2, 10, 1);
     Entity* near = unit(16, 10, 0);
     unit(16, 9, 0);
     unit(16, 11, 0);
-    Target ahead = coords_target(25, 10, 3);
-    entity_start_travel(near, &ahead, 1);
-    if (near->task.type != ETT_TRAVEL)
-        gameenv_run(&env, kStep);
-    ASSERT_EQ(near->task.type, ETT_TRAVEL);
+    set_out(near, 25, 10);
     opponent_init(&o, 1);
     ASSERT_GT(opponent_step(&o, &env, kStep), 0);
     EXPECT_FALSE(gave(o, ORDER_TRAVEL)) << "it fell back through the enemy";

@@ -434,6 +434,18 @@ bool enemy_presses()
     return false;
 }
 
+// The mean cell (x, y) of the own units.
+void army_middle(float* x, float* y)
+{
+    *x = *y = 0;
+    for (int i = 0; i < look.own_count; i++) {
+        *x += look.own[i].e->p0.x;
+        *y += look.own[i].e->p0.y;
+    }
+    *x /= look.own_count;
+    *y /= look.own_count;
+}
+
 // The own turret building farthest from the mean cell of the fight's enemy units, to fall back
 // on; null when there is none, when the fight is already at it, or when it lies beyond them as
 // seen from the army (the way back would lead through them).
@@ -466,13 +478,8 @@ Entity* fallback_building()
     }
     if (!best || best_d < (best->shoot_range + CONTACT_MARGIN) * (best->shoot_range + CONTACT_MARGIN))
         return nullptr;
-    float ax = 0, ay = 0;
-    for (int i = 0; i < look.own_count; i++) {
-        ax += look.own[i].e->p0.x;
-        ay += look.own[i].e->p0.y;
-    }
-    ax /= look.own_count;
-    ay /= look.own_count;
+    float ax, ay;
+    army_middle(&ax, &ay);
     if ((best->p0.x - ax) * (sx - ax) + (best->p0.y - ay) * (sy - ay) > 0)
         return nullptr;
     return best;
@@ -602,13 +609,8 @@ void focus_fire(Opponent* o, GameEnv* env)
 // does.
 bool gather(Opponent* o)
 {
-    float sx = 0, sy = 0;
-    for (int i = 0; i < look.own_count; i++) {
-        sx += look.own[i].e->p0.x;
-        sy += look.own[i].e->p0.y;
-    }
-    sx /= look.own_count;
-    sy /= look.own_count;
+    float sx, sy;
+    army_middle(&sx, &sy);
     const Entity* mid = nullptr;
     float mid_d = 0;
     for (int i = 0; i < look.own_count; i++) {
