@@ -785,9 +785,7 @@ void match_apply(void* ctx, int party, const u8* bytes, size_t n)
 {
     MatchPlayer* p = (MatchPlayer*)ctx;
     Order o;
-    if (!netmatch_open(&p->match) || !order_from_bytes(bytes, n, &o) || o.party != party)
-        return;
-    if (order_valid(&p->env, &o, nullptr, 0)) {
+    if (netmatch_open(&p->match) && order_from_turn(&p->env, party, bytes, n, &o)) {
         order_apply(&p->env, &o);
         p->orders_applied++;
     }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "orderwire.h"
 #include "play_world.h"
 #include "random.h"
 #include "worldhash.h"
@@ -127,24 +128,32 @@ TEST_F(OrderTest, ValidityNamesTheFirstFault)
     }
 }
 
-TEST_F(OrderTest, UnitsLostSinceTheClickAreLeftOutOfIt)
+TEST_F(OrderTest, UnitsLostSinceTheClickAreLeftOutOfAnOrderATurnBrings)
 {
-    // Between a click in a network game and the step that applies it, one of the two units is
-    // destroyed (its wreck is nobody's): the order still goes to the other, and then validates.
+    // Between a click in a network game and the step its turn comes back at, one of the two
+    // units is destroyed (its wreck is nobody's): the order still goes to the other.
     Entity* b = add_unit(11, 11, 2, 0);
-    Order o = travel({b->uid, a->uid});
+    Order sent = travel({b->uid, a->uid});
+    u8 bytes[ORDERWIRE_MAX];
+    size_t n = order_to_bytes(&sent, bytes, sizeof bytes);
     b->party = -1;
-    EXPECT_EQ(why(o), "order names uid " + std::to_string(b->uid) + ", which is not of party 0");
-    EXPECT_EQ(order_drop_fallen(&main_gameenv, &o), 1);
-    ASSERT_EQ(o.uid_count, 1);
-    EXPECT_EQ(o.uids[0], a->uid);
-    EXPECT_EQ(o.group_size, 2) << "the group is the selection the click was given with";
-    EXPECT_EQ(why(o), "valid");
+    EXPECT_EQ(why(sent), "order names uid " + std::to_string(b->uid) + ", which is not of party 0");
+    Order got;
+    ASSERT_TRUE(order_from_turn(&main_gameenv, 0, bytes, n, &got));
+    ASSERT_EQ(got.uid_count, 1);
+    EXPECT_EQ(got.uids[0], a->uid);
+    EXPECT_EQ(got.group_size, 2) << "the group is the selection the click was given with";
 
-    // With every unit lost there is nothing left to command.
-    Order gone = travel({b->uid, 4242});
-    EXPECT_EQ(order_drop_fallen(&main_gameenv, &gone), 0);
-    EXPECT_EQ(gone.uid_count, 0);
+    // Nothing is left to apply when every unit is lost, when the turn says another party sent
+    // it, or when what is left is still no order a click could give.
+    EXPECT_FALSE(order_from_turn(&main_gameenv, 1, bytes, n, &got));
+    sent.cell.z = 16;  // outside the map
+    n = order_to_bytes(&sent, bytes, sizeof bytes);
+    EXPECT_FALSE(order_from_turn(&main_gameenv, 0, bytes, n, &got));
+    a->party = -1;
+    Order gone = travel({b->uid, a->uid});
+    n = order_to_bytes(&gone, bytes, sizeof bytes);
+    EXPECT_FALSE(order_from_turn(&main_gameenv, 0, bytes, n, &got));
 }
 
 TEST_F(OrderTest, WorldHashFollowsTheWorldButNotThePlayer)

@@ -82,12 +82,8 @@ void apply_order(void*, int party, const u8* bytes, size_t n)
     if (!netmatch_open(&net_match))
         return;
     note_applied(party);
-    if (!order_from_bytes(bytes, n, &order) || order.party != party)
-        return;  // the server lets through only the sender's party; this cannot happen
-    // Units destroyed between the click and this step are left out, and the order goes to the
-    // others; what is recorded is what was applied. Refused whole when no click could give it,
-    // on both machines alike.
-    if (order_drop_fallen(&main_gameenv, &order) == 0 || !order_valid(&main_gameenv, &order, nullptr, 0))
+    // What is recorded is what was applied, on both machines alike.
+    if (!order_from_turn(&main_gameenv, party, bytes, n, &order))
         return;
     recording_order(&order);
     order_apply(&main_gameenv, &order);

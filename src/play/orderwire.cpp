@@ -59,3 +59,9 @@ bool order_from_bytes(const u8* data, size_t n, Order* o)
         o->uids[i] = get(p, 4);
     return true;
 }
+
+bool order_from_turn(const GameEnv* env, int party, const u8* data, size_t n, Order* out)
+{
+    return order_from_bytes(data, n, out) && out->party == party && order_drop_fallen(env, out) > 0 &&
+           order_valid(env, out, nullptr, 0);
+}

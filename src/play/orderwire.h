@@ -19,3 +19,9 @@ size_t order_to_bytes(const Order* order, u8* out, size_t cap);
 // Reads an order of exactly `n` bytes: false for a wrong length, an unknown kind, a party
 // other than 0 or 1, or a uid count outside 1..ORDER_MAX_UIDS.
 bool order_from_bytes(const u8* data, size_t n, Order* out);
+
+// Reads an order of `party` that a turn brings, a moment after its click, into what the world
+// takes: the units destroyed meanwhile are left out (order_drop_fallen). False, and nothing to
+// apply, when the bytes are not an order of that party, when none of its units is left, or
+// when no click could have given it. Every machine of a game decides alike.
+bool order_from_turn(const GameEnv* env, int party, const u8* data, size_t n, Order* out);

@@ -77,7 +77,7 @@ void real_apply(void*, int party, const u8* bytes, size_t n)
         auto d = std::chrono::steady_clock::now() - sent_at[sent_applied++];
         delays_ms.push_back(std::chrono::duration<double, std::milli>(d).count());
     }
-    if (order_valid(&main_gameenv, &o, nullptr, 0)) {
+    if (order_from_turn(&main_gameenv, party, bytes, n, &o)) {
         if (recording)
             recorder_order(&recorder, &o);
         order_apply(&main_gameenv, &o);
