@@ -6,12 +6,11 @@
 
 #include "entitytask.h"
 #include "entitytask_travel.h"
+#include "opponent_route.h"
 #include "pathfind.h"
 
 namespace {
 
-constexpr int ROUTE_BUDGET = 6000;            // cells a route search may expand: a whole map
-                                              // level, so an unreachable target is known as such
 constexpr float CONTACT_MARGIN = 2.5f;        // cells beyond firing range that count as contact
 constexpr float OVERKILL = 1.3f;              // damage assigned per target, times its need
 constexpr float RETREAT_RATIO = 0.5f;         // pull back when our strength is below this share
@@ -84,11 +83,6 @@ Seen seen_of(Entity* e)
     return s;
 }
 
-int move_kind(const Entity* e)
-{
-    return (e->base_graphflags & GF_ON_WATER) ? 1 : 0;
-}
-
 float distance(const Entity* a, const Entity* b)
 {
     return v3i_distance(&a->p0, &b->p0);
@@ -103,15 +97,6 @@ u32 attack_target_of(const Entity* e)
     if (t->type == ETT_ATTACK && t->attack.target.type == TARGET_ENTITY)
         return (u32)t->attack.target.uid;
     return 0;
-}
-
-// The destination cell of this unit's travel, when it travels to a cell.
-bool travel_cell_of(const Entity* e, V3i* cell)
-{
-    if (e->task.type != ETT_TRAVEL || e->task.travel.target.type != TARGET_COORDS)
-        return false;
-    *cell = e->task.travel.target.p;
-    return true;
 }
 
 void collect(Opponent* o, GameEnv* env)
@@ -132,180 +117,6 @@ void collect(Opponent* o, GameEnv* env)
             look.enemies[look.enemy_count++] = seen_of(e);
         }
     }
-}
-
-OpponentRouteKey route_key(const Entity* unit, const V3i* from, const Entity* target)
-{
-    OpponentRouteKey key;
-    key.kind = (signed char)move_kind(unit);
-    key.from = *from;
-    key.to = target->p0;
-    return key;
-}
-
-bool same_key(const OpponentRouteKey* a, const OpponentRouteKey* b)
-{
-    return a->kind == b->kind && v3i_eq(&a->from, &b->from) && v3i_eq(&a->to, &b->to);
-}
-
-// The slot of the fact `key`: the one holding it, else the free slot where it goes.
-OpponentReach* reach_slot(Opponent* o, const OpponentRouteKey* key)
-{
-    const int parts[7] = {key->kind, key->from.x, key->from.y, key->from.z,
-                          key->to.x, key->to.y, key->to.z};
-    u32 h = 0;
-    for (int v : parts)
-        h = h * 16777619u ^ (u32)v;
-    u32 i = h & (OPPONENT_REACH_SLOTS - 1);
-    for (;; i = (i + 1) & (OPPONENT_REACH_SLOTS - 1)) {
-        OpponentReach* r = &o->reach[i];
-        if (!r->used || same_key(&r->key, key))
-            return r;
-    }
-}
-
-// What is known of `unit` getting within range of `target` where both stand, or of a unit of
-// its kind standing beside it on its level (which goes where it goes); null when nothing is.
-const OpponentReach* shared_reach(Opponent* o, const Entity* unit, const Entity* target)
-{
-    for (int k = 0; k < 9; k++) {
-        V3i from = unit->p0;
-        from.x += k % 3 == 2 ? -1 : k % 3;  // the unit's own cell first
-        from.y += k / 3 == 2 ? -1 : k / 3;
-        OpponentRouteKey key = route_key(unit, &from, target);
-        const OpponentReach* r = reach_slot(o, &key);
-        if (r->used)
-            return r;
-    }
-    return nullptr;
-}
-
-void keep_route(Opponent* o, const OpponentRouteKey* key, const Path* path)
-{
-    OpponentRoute* route = &o->routes[o->next_route];
-    o->next_route = (o->next_route + 1) % OPPONENT_ROUTES;
-    route->key = *key;
-    route->length = path->length < OPPONENT_ROUTE_CELLS ? path->length : OPPONENT_ROUTE_CELLS;
-    std::memcpy(route->cells, path->coords, sizeof(V3i) * route->length);
-}
-
-// The longer search, from where `unit` stands; a route it finds is kept under `key`.
-bool search_long(Opponent* o, GameEnv* env, const Entity* unit, const Entity* target,
-                 const OpponentRouteKey* key)
-{
-    Path path;
-    path_init(&path);
-    V3i from = unit->p0, to = target->p0;
-    bool found = pathfind_astar(&path, &from, &to, env, unit->base_graphflags, ROUTE_BUDGET, nullptr, 0,
-                                (float)unit->shoot_range) == 1;
-    if (found)
-        keep_route(o, key, &path);
-    path_free(&path);
-    return found;
-}
-
-// Whether `unit` can get within firing range of `target`: 1 yes, 0 no, -1 not known yet (the
-// look has spent its route searches). The unit's own travel searches a short way only; when
-// that may not be enough (a route found within half its budget surely is) but a longer search
-// finds one, the route is kept to lead it along.
-int reaches(Opponent* o, GameEnv* env, const Entity* unit, const Entity* target)
-{
-    if (distance(unit, target) <= unit->shoot_range)
-        return 1;
-    if (const OpponentReach* r = shared_reach(o, unit, target))
-        return r->reach != OPPONENT_NO_ROUTE;
-    if (o->route_checks_left <= 0)
-        return -1;
-    o->route_checks_left--;
-    OpponentRouteKey key = route_key(unit, &unit->p0, target);
-    Path path;
-    path_init(&path);
-    V3i from = unit->p0, to = target->p0;
-    int reach = OPPONENT_NO_ROUTE;
-    if (pathfind_astar(&path, &from, &to, env, unit->base_graphflags, TRAVEL_ROUTE_BUDGET / 2, nullptr,
-                       0, (float)unit->shoot_range) == 1)
-        reach = OPPONENT_ROUTE;
-    else if (search_long(o, env, unit, target, &key))
-        reach = OPPONENT_LONG_ROUTE;
-    path_free(&path);
-    OpponentReach* r = reach_slot(o, &key);
-    o->reach_count += !r->used;
-    r->used = true;
-    r->key = key;
-    r->reach = (signed char)reach;
-    // A table half full is emptied and its facts asked again, so a free slot is always near.
-    if (o->reach_count >= OPPONENT_REACH_SLOTS / 2) {
-        std::memset(o->reach, 0, sizeof o->reach);
-        o->reach_count = 0;
-    }
-    return reach != OPPONENT_NO_ROUTE;
-}
-
-// A kept route to where `key` leads, for units of its kind, that passes within two cells of
-// `unit`: the one passing nearest. Any unit's route will do, so those going to one target share.
-const OpponentRoute* route_by(const Opponent* o, const OpponentRouteKey* key, const Entity* unit,
-                              int* nearest)
-{
-    const OpponentRoute* best = nullptr;
-    float best_d = 0;
-    for (int k = 0; k < OPPONENT_ROUTES; k++) {
-        const OpponentRoute* route = &o->routes[k];
-        if (route->length == 0 || route->key.kind != key->kind || !v3i_eq(&route->key.to, &key->to))
-            continue;
-        for (int i = 0; i < route->length; i++) {
-            float d = v3i_distance(&route->cells[i], &unit->p0);
-            if (d <= 2 && (!best || d < best_d)) {
-                best = route;
-                best_d = d;
-                *nearest = i;
-            }
-        }
-    }
-    return best;
-}
-
-enum Stage {
-    STRAIGHT,  // it can go straight to the target
-    STAGE,     // it goes to the next stage of a long route
-    AS_IT_IS,  // not known this look: it goes on doing what it does
-};
-
-// When `unit` must be led to `target` along a long route: the cell of its next stage, some way
-// along the route from the route's cell nearest to it.
-Stage next_stage(Opponent* o, GameEnv* env, const Entity* unit, const Entity* target, V3i* cell)
-{
-    if (distance(unit, target) <= unit->shoot_range)
-        return STRAIGHT;
-    // Asked where it stands now: a unit whose own travel ended short of the target (its search
-    // gave up half way) learns here that a longer way exists.
-    if (reaches(o, env, unit, target) < 0)
-        return AS_IT_IS;
-    const OpponentReach* r = shared_reach(o, unit, target);
-    if (!r || r->reach != OPPONENT_LONG_ROUTE)
-        return STRAIGHT;
-    int nearest = 0;
-    const OpponentRoute* route = route_by(o, &r->key, unit, &nearest);
-    if (!route) {
-        // Off every route kept (its own has been replaced by newer ones): searched anew.
-        if (o->route_checks_left <= 0)
-            return AS_IT_IS;
-        o->route_checks_left--;
-        OpponentRouteKey key = route_key(unit, &unit->p0, target);
-        if (!search_long(o, env, unit, target, &key) || !(route = route_by(o, &key, unit, &nearest)))
-            return STRAIGHT;
-    }
-    if (route->length - nearest <= OPPONENT_ROUTE_STAGE)
-        return STRAIGHT;  // near enough to go straight
-    // A stage under way is kept while it lies ahead, so the travel is not restarted.
-    V3i going;
-    if (travel_cell_of(unit, &going))
-        for (int i = nearest + 3; i < route->length && i <= nearest + OPPONENT_ROUTE_STAGE; i++)
-            if (v3i_eq(&route->cells[i], &going)) {
-                *cell = going;
-                return STAGE;
-            }
-    *cell = route->cells[nearest + OPPONENT_ROUTE_STAGE];
-    return STAGE;
 }
 
 Order* new_order(Opponent* o, OrderKind kind)
@@ -343,11 +154,11 @@ int exposure(int t)
 bool lead_along(Opponent* o, GameEnv* env, Seen* u, const Entity* target, int first_order)
 {
     V3i cell;
-    Stage stage = next_stage(o, env, u->e, target, &cell);
-    if (stage != STAGE)
-        return stage == AS_IT_IS && attack_target_of(u->e) == 0 && u->e->task.type == ETT_TRAVEL;
+    OpponentStage stage = opponent_next_stage(o, env, u->e, target, &cell);
+    if (stage != OPPONENT_GO_TO_STAGE)
+        return stage == OPPONENT_GO_ON && attack_target_of(u->e) == 0 && u->e->task.type == ETT_TRAVEL;
     V3i going;
-    if (travel_cell_of(u->e, &going) && v3i_eq(&going, &cell))
+    if (opponent_travel_cell(u->e, &going) && v3i_eq(&going, &cell))
         return true;
     for (int k = first_order; k < o->order_count; k++) {
         Order* order = &o->orders[k];
@@ -495,7 +306,7 @@ void fall_back(Opponent* o, Entity* building)
     order->group_size = look.own_count;
     for (int i = 0; i < look.own_count; i++) {
         V3i cell;
-        if (travel_cell_of(look.own[i].e, &cell) && v3i_eq(&cell, &building->p0))
+        if (opponent_travel_cell(look.own[i].e, &cell) && v3i_eq(&cell, &building->p0))
             continue;
         order_add_uid(order, look.own[i].e->uid);
     }
@@ -563,17 +374,17 @@ void focus_fire(Opponent* o, GameEnv* env)
     // enemies a turret unit of ours is already at (or at once when none is left).
     int turret_units = 0;
     for (int i = 0; i < look.own_count; i++)
-        turret_units += move_kind(look.own[i].e) == 0 && look.own[i].volley > 0;
+        turret_units += opponent_move_kind(look.own[i].e) == 0 && look.own[i].volley > 0;
     // Covered: a turret unit of ours is at it, or none can be (all are known to be cut off).
     auto covered = [o](const Seen* en) {
         bool may_come = false;
         for (int i = 0; i < look.own_count; i++) {
             const Entity* e = look.own[i].e;
-            if (move_kind(e) != 0 || look.own[i].volley <= 0)
+            if (opponent_move_kind(e) != 0 || look.own[i].volley <= 0)
                 continue;
             if (distance(e, en->e) <= e->shoot_range + 1)
                 return true;
-            const OpponentReach* r = shared_reach(o, e, en->e);
+            const OpponentReach* r = opponent_known_reach(o, e, en->e);
             may_come = may_come || !r || r->reach != OPPONENT_NO_ROUTE;
         }
         return !may_come;
@@ -583,7 +394,7 @@ void focus_fire(Opponent* o, GameEnv* env)
         Seen* u = &look.own[i];
         if (u->target >= 0 || u->volley <= 0)
             continue;
-        bool wait_for_cover = turret_units > 0 && move_kind(u->e) == 1 && !look.impatient;
+        bool wait_for_cover = turret_units > 0 && opponent_move_kind(u->e) == 1 && !look.impatient;
         u32 current = attack_target_of(u->e);
         float best_d = 0;
         for (int k = 0; k < n; k++) {
@@ -597,7 +408,7 @@ void focus_fire(Opponent* o, GameEnv* env)
             // Units before buildings: a building stays where it is. The less guarded first.
             float d = distance(u->e, en->e) + (en->e->type == ET_BUILDING ? 6 : 0) +
                       EXPOSURE_CELLS * exposure(order_of[k]);
-            if ((u->target < 0 || d < best_d) && reaches(o, env, u->e, en->e) == 1) {
+            if ((u->target < 0 || d < best_d) && opponent_reaches(o, env, u->e, en->e) == 1) {
                 u->target = order_of[k];
                 best_d = d;
             }
@@ -645,7 +456,7 @@ bool gather(Opponent* o)
         const Entity* e = look.own[i].e;
         V3i going;
         if (e == mid || distance(e, mid) <= GATHER_RADIUS * 0.5f ||
-            (travel_cell_of(e, &going) && v3i_eq(&going, &cell)))
+            (opponent_travel_cell(e, &going) && v3i_eq(&going, &cell)))
             continue;
         order_add_uid(order, e->uid);
     }
@@ -664,7 +475,7 @@ void advance(Opponent* o, GameEnv* env)
     for (int kind = 0; kind < 2; kind++) {
         for (int s = 0; s < look.own_count && objective[kind] < 0; s++) {
             const Entity* scout = look.own[s].e;
-            if (move_kind(scout) != kind || look.own[s].volley <= 0)
+            if (opponent_move_kind(scout) != kind || look.own[s].volley <= 0)
                 continue;
             // Nearest first; a target whose route is not known yet waits for a later look.
             bool tried[MAX_SEEN] = {};
@@ -682,7 +493,7 @@ void advance(Opponent* o, GameEnv* env)
                 if (best < 0)
                     break;
                 tried[best] = true;
-                int r = reaches(o, env, scout, look.enemies[best].e);
+                int r = opponent_reaches(o, env, scout, look.enemies[best].e);
                 if (r == 1) {
                     objective[kind] = best;
                     break;
@@ -700,9 +511,9 @@ void advance(Opponent* o, GameEnv* env)
     float front_seconds = -1;
     for (int i = 0; i < look.own_count; i++) {
         const Entity* e = look.own[i].e;
-        if (move_kind(e) != 0 || objective[0] < 0 || look.own[i].volley <= 0)
+        if (opponent_move_kind(e) != 0 || objective[0] < 0 || look.own[i].volley <= 0)
             continue;
-        const OpponentReach* r = shared_reach(o, e, look.enemies[objective[0]].e);
+        const OpponentReach* r = opponent_known_reach(o, e, look.enemies[objective[0]].e);
         if (r && r->reach == OPPONENT_NO_ROUTE)
             continue;  // cut off: the fast units do not wait for it
         float d = distance(e, look.enemies[objective[0]].e) - e->shoot_range;
@@ -712,7 +523,7 @@ void advance(Opponent* o, GameEnv* env)
     }
     for (int i = 0; i < look.own_count; i++) {
         Seen* u = &look.own[i];
-        int kind = move_kind(u->e);
+        int kind = opponent_move_kind(u->e);
         if (objective[kind] < 0 || u->volley <= 0 || u->target >= 0)
             continue;
         if (kind == 1 && front_seconds > 0 && !look.impatient) {
@@ -722,7 +533,7 @@ void advance(Opponent* o, GameEnv* env)
                 continue;
         }
         // One already known to be cut off from the objective is not sent to it.
-        const OpponentReach* r = shared_reach(o, u->e, look.enemies[objective[kind]].e);
+        const OpponentReach* r = opponent_known_reach(o, u->e, look.enemies[objective[kind]].e);
         if (r && r->reach == OPPONENT_NO_ROUTE)
             continue;
         u->target = objective[kind];
@@ -806,7 +617,7 @@ void note_standing(Opponent* o)
         }
         // A detour is over once the unit no longer travels to its cell.
         V3i going;
-        if (st.detouring && !(travel_cell_of(e, &going) && v3i_eq(&going, &st.detour)))
+        if (st.detouring && !(opponent_travel_cell(e, &going) && v3i_eq(&going, &st.detour)))
             st.detouring = false;
         next[n++] = st;
     }
@@ -838,7 +649,7 @@ void unstick(Opponent* o, GameEnv* env)
         if (target) {
             to = target->p0;
             range = (float)u->e->shoot_range;
-        } else if (!travel_cell_of(u->e, &to)) {
+        } else if (!opponent_travel_cell(u->e, &to)) {
             continue;
         }
         if (o->route_checks_left <= 0)
