@@ -112,15 +112,16 @@ struct OpponentSmallWorld : ::testing::Test {
         e->base_graphflags = GF_WALK | (floats ? GF_ON_WATER : 0);
         return e;
     }
-    // A one-cell building of `party` that fires: a turret tower.
-    Entity* tower(int x, int y, int party)
+    // Makes `e` a building where it stands: it no longer moves.
+    Entity* as_building(Entity* e)
     {
-        Entity* b = unit(x, y, party);
-        b->type = ET_BUILDING;
-        b->base_graphflags = 0;
+        e->type = ET_BUILDING;
+        e->base_graphflags = 0;
         occupancy_invalidate(&env);
-        return b;
+        return e;
     }
+    // A one-cell building of `party` that fires: a turret tower.
+    Entity* tower(int x, int y, int party) { return as_building(unit(x, y, party)); }
     // Sets `e` travelling towards (x, y), as an enemy coming on.
     void set_out(Entity* e, int x, int y)
     {
@@ -205,11 +206,9 @@ TEST_F(OpponentSmallWorld, SendsAUnitRoundABuildingOfOursThatHoldsItUp)
     // waits there for ever; sent a few cells round, it gets into range and fires.
     Entity* mine = unit(10, 10, 1);
     Entity* garage = unit(11, 10, 1);
-    garage->type = ET_BUILDING;
-    garage->base_graphflags = 0;
     garage->can_attack = false;
     v3i_set_xyz(&garage->building_size, 2, 2, 1);
-    occupancy_invalidate(&env);
+    as_building(garage);
     unit(16, 10, 0)->reload_time = 1e6f;  // it never fires back
     opponent_init(&o, 1);
     Played p = play_opponent(&env, &o, 30);
@@ -292,8 +291,7 @@ TEST_F(OpponentSmallWorld, PullsBackOnlyFromAnEnemyThatComesOn)
     // back from towers too sent armies that had met the enemy's towers back across the map,
     // through the enemy army on its way to our buildings.)
     for (Entity* t : {left, right}) {
-        t->type = ET_BUILDING;
-        t->base_graphflags = 0;
+        as_building(t);
         t->durability = 15;
         t->projectile_power = 2;
     }

@@ -47,6 +47,7 @@ struct Look {
     int guards[MAX_SEEN];  // exposure of each enemy; -1 until counted
     Entity* own_buildings[MAX_SEEN];
     int own_building_count;
+    OpponentStanding standing[OPPONENT_MAX_UNITS];  // the own units' standing as this look sees it
     // Nothing of the enemy's has been hit for a while: the fast units stop waiting for the slow
     // ones, which may be stuck on the way.
     bool impatient;
@@ -598,7 +599,7 @@ bool travelling(const Entity* e)
 // look is found by uid (units keep their list order, so the search starts past the last find).
 void note_standing(Opponent* o)
 {
-    static OpponentStanding next[OPPONENT_MAX_UNITS];
+    OpponentStanding* next = look.standing;
     int n = 0, hint = 0;
     for (int i = 0; i < look.own_count && n < OPPONENT_MAX_UNITS; i++) {
         const Entity* e = look.own[i].e;
