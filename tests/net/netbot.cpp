@@ -4,6 +4,8 @@
 //       one player with the game's real world and lockstep: hosts (printing "Game code: CODE")
 //       or joins, gives random orders to its own party, and after SECONDS of game time prints
 //       "frame F hash H" of its world; exit 0, or 1 with the reason when the game ended early.
+//       It keeps the game's end rule: "game over at frame F" when a party has lost everything,
+//       and from then on its world stands still, as the game's does.
 //   netbot --load GAMES --seconds S URL
 //       GAMES games of two players on a stand-in world with random orders and true hashes;
 //       prints how many started, ran to the end and failed.
@@ -20,6 +22,7 @@
 #include "gamerecord.h"
 #include "lockstep.h"
 #include "netclient.h"
+#include "netmatch.h"
 #include "newgame.h"
 #include "order.h"
 #include "orderwire.h"
@@ -66,6 +69,9 @@ std::vector<double> delays_ms;
 const char* record_file = nullptr;
 GameRecorder recorder;
 bool recording = false;
+// The game's end rule, as the game applies it: once one party has lost everything the world
+// stands still on both machines, or the hashes would part at the end.
+NetMatch net_match;
 
 void real_apply(void*, int party, const u8* bytes, size_t n)
 {
@@ -77,7 +83,7 @@ void real_apply(void*, int party, const u8* bytes, size_t n)
         auto d = std::chrono::steady_clock::now() - sent_at[sent_applied++];
         delays_ms.push_back(std::chrono::duration<double, std::milli>(d).count());
     }
-    if (order_from_turn(&main_gameenv, party, bytes, n, &o)) {
+    if (netmatch_open(&net_match) && order_from_turn(&main_gameenv, party, bytes, n, &o)) {
         if (recording)
             recorder_order(&recorder, &o);
         order_apply(&main_gameenv, &o);
@@ -88,6 +94,7 @@ void real_start(void*, const NetMsg* m)
     mysrand(m->generator);
     next_entity_uid = (int)m->uid_counter;
     create_world_at(m->second);
+    netmatch_start(&net_match, &main_gameenv);
     if (record_file) {
         char err[200];
         recording = recorder_open(&recorder, record_file, &main_game_start, &main_gameenv, err, sizeof(err));
@@ -98,12 +105,16 @@ void real_start(void*, const NetMsg* m)
 u32 real_steps = 0;
 void real_step(void*, float dt)
 {
+    real_steps++;
+    if (!netmatch_open(&net_match))
+        return;
     if (recording)
         recorder_before_step(&recorder);
     gameenv_run(&main_gameenv, dt);
     if (recording)
         recorder_after_step(&recorder, dt, &main_gameenv);
-    real_steps++;
+    if (netmatch_after_step(&net_match, &main_gameenv, dt))
+        std::printf("game over at frame %u\n", real_steps);
 }
 u64 real_hash(void*)
 {
