@@ -62,12 +62,12 @@ ArenaKind kind_of(const Entity* e)
     return (e->base_graphflags & GF_ON_WATER) ? ARENA_MISSILE_UNITS : ARENA_TURRET_UNITS;
 }
 
-void count_left(const GameEnv* env, int left[2][ARENA_KINDS])
+void count_kinds(const GameEnv* env, int count[2][ARENA_KINDS])
 {
-    std::memset(left, 0, sizeof(int) * 2 * ARENA_KINDS);
+    std::memset(count, 0, sizeof(int) * 2 * ARENA_KINDS);
     for (const Entity* e = env->entities.lh_first; e; e = e->entries.le_next)
         if (e->party == 0 || e->party == 1)
-            left[e->party][kind_of(e)]++;
+            count[e->party][kind_of(e)]++;
 }
 
 bool in_range_of_each_other(const GameEnv* env)
@@ -120,6 +120,7 @@ bool arena_play(ArenaGame* game)
     match_start(&game->match, env);
     game->capped = false;
     game->in_range_at_start = in_range_of_each_other(env);
+    count_kinds(env, game->started);
     GameRecorder recorder;
     if (game->record_path) {
         char err[300];
@@ -154,7 +155,7 @@ bool arena_play(ArenaGame* game)
             recorder_after_step(&recorder, ARENA_STEP_SECONDS, env);
         match_update(&game->match, env, ARENA_STEP_SECONDS);
     }
-    count_left(env, game->left);
+    count_kinds(env, game->left);
     bool saved = !game->record_path || recorder_close(&recorder, env);
     if (!saved)
         std::fprintf(stderr, "quorvale-arena: cannot write %s\n", game->record_path);

@@ -29,6 +29,7 @@ struct ArenaGame {
     MatchState match;            // the end as the rule saw it
     bool capped;                 // stopped at ARENA_CAP_SECONDS (a draw)
     int orders[2];               // order records each party's controller gave
+    int started[2][ARENA_KINDS]; // per party, what it started with, by kind
     int left[2][ARENA_KINDS];    // per party, what it had left at the end, by kind
     bool in_range_at_start;      // some entity of one party could fire on one of the other's at
                                  // once: the game opens with a fight rather than an approach

@@ -27,8 +27,8 @@ int usage()
                  "       quorvale-arena A B --worlds FIRST COUNT [--detail] [--record DIR]\n"
                  "A and B are controllers: opponent, idle or charge. Each world (a calendar\n"
                  "second) is played twice, the parties swapped; results count from A's side.\n"
-                 "--detail follows each game's line with what each side had left and whether\n"
-                 "the game opened with the parties in range of each other.\n"
+                 "--detail follows each game's line with what each side started with, what it\n"
+                 "had left and whether the game opened with the parties in range of each other.\n"
                  "--record DIR saves every game in DIR as a replay the game can watch.\n");
     return 2;
 }
@@ -120,10 +120,13 @@ bool play_one(int second, ControllerKind a, ControllerKind b, int a_party, bool 
                 m->losses[a_party], m->start_count[a_party], m->losses[1 - a_party],
                 m->start_count[1 - a_party], game.orders[a_party], game.orders[1 - a_party],
                 game.capped ? " (time cap)" : "");
-    if (detail)
+    if (detail) {
+        std::printf("  started: %s %s; %s %s\n", controller_name(a), left_text(game.started[a_party]).c_str(),
+                    controller_name(b), left_text(game.started[1 - a_party]).c_str());
         std::printf("  left: %s %s; %s %s; %s\n", controller_name(a), left_text(game.left[a_party]).c_str(),
                     controller_name(b), left_text(game.left[1 - a_party]).c_str(),
                     game.in_range_at_start ? "opened in range" : "opened apart");
+    }
     return true;
 }
 

@@ -1,7 +1,7 @@
 # The arena on a handful of worlds: every game ends (a win or a draw by the game's own rules)
 # before the ten-minute cap, nothing crashes, the lines and the summary have their form, the
-# opponent wins more than it loses against the idle party, --detail tells what each side had
-# left (nothing, for the side that lost), a game saved with --record plays again as the same
+# opponent wins more than it loses against the idle party, --detail tells what each side
+# started with and had left (nothing, for the side that lost; never more of a kind than it had), a game saved with --record plays again as the same
 # game in the game's replay check, and bad arguments are refused.
 #   bash arena_check.sh <quorvale-arena binary> <quorvale binary>
 # QUORVALE_ARENA_WORLDS sets how many worlds (5 when unset; each is played twice).
@@ -26,11 +26,19 @@ kinds='[0-9]+ missile units?, [0-9]+ turret units?, [0-9]+ turret towers?, [0-9]
 nothing='0 missile units, 0 turret units, 0 turret towers, 0 carages'
 awk -v kinds="$kinds" -v nothing="$nothing" '
     /^world / { result = $8; next }
+    /^  started: / {
+        if ($0 !~ "^  started: opponent " kinds "; idle " kinds "$") bad = bad "form: " $0 "\n"
+        n = split($0, started_count, /[^0-9]+/)
+        next
+    }
     /^  left: / {
         if ($0 !~ "^  left: opponent " kinds "; idle " kinds "; opened (in range|apart)$") bad = bad "form: " $0 "\n"
         split(substr($0, 9), side, "; ")
         if (result == "win" && side[2] != "idle " nothing) bad = bad "a win left the idle side something\n"
         if (result == "loss" && side[1] != "opponent " nothing) bad = bad "a loss left the opponent something\n"
+        split($0, left_count, /[^0-9]+/)
+        for (k = 2; k <= 9; k++)
+            if (left_count[k] + 0 > started_count[k] + 0) bad = bad "more left than started: " $0 "\n"
         details++
     }
     END { if (bad != "" || details != games) { printf "%s%d detail lines for %d games\n", bad, details, games; exit 1 } }
