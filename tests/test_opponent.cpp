@@ -255,6 +255,41 @@ TEST_F(OpponentSmallWorld, FocusesFireOnWhatItCanDestroy)
     (void)b;
 }
 
+TEST_F(OpponentSmallWorld, CountsItsMissilesOnTheirWayAsDamageDone)
+{
+    // As above, but missiles fly at the damaged one. The enemy's own changes nothing; once one
+    // of ours is among them (it follows its target, so it hits), that one needs no shooter and
+    // both go for the sturdy one.
+    unit(10, 10, 1);
+    unit(10, 11, 1);
+    Entity* sturdy = unit(13, 10, 0);
+    Entity* damaged = unit(13, 11, 0);
+    sturdy->durability = 20;
+    damaged->health = 0.1f;
+    sturdy->reload_time = damaged->reload_time = 1e6;
+    for (int party : {0, 1}) {
+        Projectile* pr = (Projectile*)std::calloc(1, sizeof(Projectile));
+        ASSERT_NE(pr, nullptr);
+        pr->type = PT_MISSILE;
+        pr->power = 1;
+        pr->speed = 1.5f;
+        pr->pos = V3f{11, 11, 1.5f};
+        pr->dest = damaged->pf;
+        pr->target_uid = (int)damaged->uid;
+        pr->party = party;
+        list_insert_head(&env.projectiles, pr);
+        opponent_init(&o, 1);
+        ASSERT_GT(opponent_step(&o, &env, kStep), 0);
+        if (party == 0) {
+            EXPECT_EQ(o.order_count, 2) << "a shooter each, as without the enemy's missile";
+            continue;
+        }
+        ASSERT_EQ(o.order_count, 1);
+        EXPECT_EQ(o.orders[0].target_uid, sturdy->uid);
+        EXPECT_EQ(o.orders[0].uid_count, 2);
+    }
+}
+
 // Whether the orders of the last look include one of this kind (on this target, for attacks).
 bool gave(const Opponent& o, OrderKind kind, u32 target_uid = 0)
 {

@@ -315,6 +315,18 @@ void fall_back(Opponent* o, Entity* building)
         o->order_count--;
 }
 
+// Damage our missiles already flying at `target` will deal: they follow it, so they hit. Without
+// it a target whose destruction is on its way keeps drawing shooters for the second or so of
+// their flight. Bullets fly to where the target was and are in the air for a moment only.
+float missiles_on_the_way(const Opponent* o, const GameEnv* env, const Entity* target)
+{
+    float power = 0;
+    for (const Projectile* pr = env->projectiles.lh_first; pr; pr = pr->entries.le_next)
+        if (pr->party == o->party && pr->type == PT_MISSILE && pr->target_uid == (int)target->uid)
+            power += pr->power;
+    return power;
+}
+
 // Fire is focused: an enemy in range of some of our units gets enough of them to destroy it,
 // the enemies worth most first (fire power taken out per hit spent); a unit with anything in
 // range shoots rather than walks, since a unit on the move does not fire. Units with nothing in
@@ -328,7 +340,7 @@ void focus_fire(Opponent* o, GameEnv* env)
         Seen* en = &look.enemies[t];
         if (!en->engaged)
             continue;
-        en->need = en->cost * OVERKILL;
+        en->need = en->cost * OVERKILL - missiles_on_the_way(o, env, en->e);
         value[t] = (en->dps + 0.02f) / (en->cost + 0.1f);
         // Insertion by value, the list order breaking ties.
         int k = n++;
