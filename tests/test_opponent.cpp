@@ -373,6 +373,25 @@ TEST_F(OpponentSmallWorld, MissileUnitsStepOutOfRangeWhileTheyReload)
     ASSERT_GT(opponent_step(&o, &env, kStep), 0);
     EXPECT_TRUE(gave(o, ORDER_ATTACK, theirs->uid));
     EXPECT_FALSE(gave(o, ORDER_TRAVEL));
+
+    // Reloading again, but worn, with an enemy missile on its way that will destroy it: no step
+    // outruns a missile that follows, so it stays on the enemy.
+    mine->reload_timer = 0;
+    mine->health = 0.4f;
+    Projectile* pr = (Projectile*)std::calloc(1, sizeof(Projectile));
+    ASSERT_NE(pr, nullptr);
+    pr->type = PT_MISSILE;
+    pr->power = 1;
+    pr->speed = 1.5f;
+    pr->pos = theirs->pf;
+    pr->dest = mine->pf;
+    pr->target_uid = (int)mine->uid;
+    pr->party = 0;
+    list_insert_head(&env.projectiles, pr);
+    opponent_init(&o, 1);
+    ASSERT_GT(opponent_step(&o, &env, kStep), 0);
+    EXPECT_TRUE(gave(o, ORDER_ATTACK, theirs->uid));
+    EXPECT_FALSE(gave(o, ORDER_TRAVEL));
 }
 
 TEST_F(OpponentSmallWorld, GoesForTheLeastGuardedEnemy)

@@ -315,14 +315,15 @@ void fall_back(Opponent* o, Entity* building)
         o->order_count--;
 }
 
-// Damage our missiles already flying at `target` will deal: they follow it, so they hit. Without
-// it a target whose destruction is on its way keeps drawing shooters for the second or so of
-// their flight. Bullets fly to where the target was and are in the air for a moment only.
-float missiles_on_the_way(const Opponent* o, const GameEnv* env, const Entity* target)
+// Damage the missiles flying at `target`, ours or the enemy's, will deal: they follow it, so
+// they hit. Without counting ours, a target whose destruction is on its way keeps drawing
+// shooters for the second or so of their flight. Bullets fly to where the target was and are in
+// the air for a moment only.
+float missiles_on_the_way(const Opponent* o, const GameEnv* env, const Entity* target, bool ours)
 {
     float power = 0;
     for (const Projectile* pr = env->projectiles.lh_first; pr; pr = pr->entries.le_next)
-        if (pr->party == o->party && pr->type == PT_MISSILE && pr->target_uid == (int)target->uid)
+        if ((pr->party == o->party) == ours && pr->type == PT_MISSILE && pr->target_uid == (int)target->uid)
             power += pr->power;
     return power;
 }
@@ -340,7 +341,7 @@ void focus_fire(Opponent* o, GameEnv* env)
         Seen* en = &look.enemies[t];
         if (!en->engaged)
             continue;
-        en->need = en->cost * OVERKILL - missiles_on_the_way(o, env, en->e);
+        en->need = en->cost * OVERKILL - missiles_on_the_way(o, env, en->e, true);
         value[t] = (en->dps + 0.02f) / (en->cost + 0.1f);
         // Insertion by value, the list order breaking ties.
         int k = n++;
@@ -566,6 +567,8 @@ void step_back(Opponent* o, GameEnv* env)
             continue;
         if (!e->first_of_double_shot || e->reload_timer >= e->reload_time - STEP_IN_SECONDS)
             continue;  // loaded, or about to be: it goes in
+        if (missiles_on_the_way(o, env, e, false) >= u->cost)
+            continue;  // no step outruns them: it stays in the fight while it lasts
         const Entity* threat = nullptr;
         float threat_d = 0;
         for (int t = 0; t < look.enemy_count; t++) {
