@@ -13,25 +13,11 @@ struct GameEnvTest : ::testing::Test {
     void SetUp() override { make_flat_world(&env, 32, 32, 8, 4); }
     void TearDown() override { gameenv_free(&env); }
 
-    // A projectile in view space, as a shot would leave it.
-    Projectile* shoot(ProjectileType type, V3f pos, V3f dest, float speed, float power = 1,
-                      int target_uid = -1)
-    {
-        Projectile* pr = (Projectile*)std::calloc(1, sizeof(Projectile));
-        pr->type = type;
-        pr->power = power;
-        pr->speed = speed;
-        pr->pos = pos;
-        pr->dest = dest;
-        pr->target_uid = target_uid;
-        list_insert_head(&env.projectiles, pr);
-        return pr;
-    }
     // A bullet that lands at voxel point p in its first frame.
     void hit_at(V3f p, float power = 1)
     {
         scale_to_view_f(&p);
-        shoot(PT_BULLET, p, p, 20, power);
+        add_projectile(&env, PT_BULLET, p, p, 20, power);
     }
 };
 
@@ -43,7 +29,7 @@ TEST_F(GameEnvTest, BulletArrivesInTheThirdFrameExactlyOnDest)
     before->pf = {2.01f, 0, 0};
     Entity* past = add_unit(&env, 0, 0, 0, 0);
     past->pf = {3.01f, 0, 0};
-    Projectile* pr = shoot(PT_BULLET, {0, 0, 0}, {2.5f, 0, 0}, 20);
+    Projectile* pr = add_projectile(&env, PT_BULLET, {0, 0, 0}, {2.5f, 0, 0}, 20);
     gameenv_run(&env, 0.05f);
     EXPECT_FLOAT_EQ(pr->pos.x, 1.0f);
     gameenv_run(&env, 0.05f);
@@ -66,7 +52,8 @@ TEST_F(GameEnvTest, BulletStartingOnItsDestinationArrivesAtOnce)
 TEST_F(GameEnvTest, BulletKeepsItsDestinationWhenTheTargetWalksAway)
 {
     Entity* e = add_unit(&env, 5, 5, 5, 1);
-    Projectile* pr = shoot(PT_BULLET, {1, 5, 2.5f}, {5, 5, 2.5f}, 20, 1, (int)e->uid);
+    Projectile* pr =
+        add_projectile(&env, PT_BULLET, {1, 5, 2.5f}, {5, 5, 2.5f}, 20, 1, (int)e->uid);
     e->pf = {7, 5, 5};
     gameenv_run(&env, 0.05f);
     EXPECT_FLOAT_EQ(pr->dest.x, 5.0f);
@@ -77,14 +64,15 @@ TEST_F(GameEnvTest, BulletKeepsItsDestinationWhenTheTargetWalksAway)
 
 TEST_F(GameEnvTest, MissileAcceleratesAfterMovingAndHomesByUid)
 {
-    Projectile* pr = shoot(PT_MISSILE, {0, 0, 0}, {10, 0, 0}, 1.5f);
+    Projectile* pr = add_projectile(&env, PT_MISSILE, {0, 0, 0}, {10, 0, 0}, 1.5f);
     gameenv_run(&env, 0.02f);
     EXPECT_NEAR(pr->pos.x, 0.03, 1e-6);
     EXPECT_NEAR(pr->speed, 1.65, 1e-6);
     EXPECT_FLOAT_EQ(pr->dest.x, 10.0f);  // aimed at a cell: no homing
 
     Entity* e = add_unit(&env, 12, 3, 6, 1);
-    Projectile* homing = shoot(PT_MISSILE, {0, 0, 0}, {10, 0, 0}, 1.5f, 1, (int)e->uid);
+    Projectile* homing =
+        add_projectile(&env, PT_MISSILE, {0, 0, 0}, {10, 0, 0}, 1.5f, 1, (int)e->uid);
     gameenv_run(&env, 0.02f);
     EXPECT_FLOAT_EQ(homing->dest.x, 12.0f);
     EXPECT_FLOAT_EQ(homing->dest.y, 3.0f);
@@ -193,7 +181,7 @@ TEST_F(GameEnvTest, FreeEmptiesBothListsAndTheTerrain)
     q->task_queue_len = 1;
     gameenv_run(&env, 0.02f);  // plans the route, so the travel owns a path
     ASSERT_GT(e->task.travel.path.length, 0);
-    shoot(PT_BULLET, {0, 0, 0}, {20, 20, 2}, 1);
+    add_projectile(&env, PT_BULLET, {0, 0, 0}, {20, 20, 2}, 1);
     gameenv_free(&env);
     EXPECT_TRUE(list_empty(&env.entities));
     EXPECT_TRUE(list_empty(&env.projectiles));

@@ -146,16 +146,9 @@ TEST_F(MatchEndTest, OnlyHitsOnAnotherPartyAreCounted)
     Entity* enemy = add_unit(&env, 9, 5, 5, 1);
     // A shot of party 0 landing on its own unit, and one of party 1 landing on the same unit.
     for (int party : {0, 1}) {
-        Projectile* pr = (Projectile*)std::calloc(1, sizeof(Projectile));
-        pr->type = PT_BULLET;
-        pr->power = 0.01f;
-        pr->speed = 20;
-        pr->pos = friend_unit->pf;
-        scale_to_view_f(&pr->pos);
-        pr->dest = pr->pos;
-        pr->target_uid = -1;
-        pr->party = party;
-        list_insert_head(&env.projectiles, pr);
+        V3f at = friend_unit->pf;
+        scale_to_view_f(&at);
+        add_projectile(&env, PT_BULLET, at, at, 20, 0.01f, -1, party);
         gameenv_run(&env, kStep);
         EXPECT_EQ(env.party_hits, party == 0 ? 0u : 1u) << "shot of party " << party;
     }

@@ -38,15 +38,9 @@ TEST(Occupancy, BuildingWreckUncoversTheUnitBelowAndLeavesWithItsAnimation)
     EXPECT_EQ(content_entity(&env, {5, 6, 5}), b);
 
     // A shot that lands on the building's centre, half a cell from the unit's.
-    Projectile* pr = (Projectile*)std::calloc(1, sizeof(Projectile));
-    pr->type = PT_BULLET;
-    pr->power = 100;
-    pr->speed = 20;
-    pr->pos = b->pf;
-    scale_to_view_f(&pr->pos);
-    pr->dest = pr->pos;
-    pr->target_uid = -1;
-    list_insert_head(&env.projectiles, pr);
+    V3f at = b->pf;
+    scale_to_view_f(&at);
+    add_projectile(&env, PT_BULLET, at, at, 20, 100);
     gameenv_run(&env, 0.02f);
     ASSERT_EQ(b->party, -1);
     EXPECT_TRUE(occupancy_consistent(&env));

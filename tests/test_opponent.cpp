@@ -122,6 +122,14 @@ struct OpponentSmallWorld : ::testing::Test {
     }
     // A one-cell building of `party` that fires: a turret tower.
     Entity* tower(int x, int y, int party) { return as_building(unit(x, y, party)); }
+    // A missile of `from`'s party on its way to `target`, as a shot leaves it.
+    void missile(const Entity* from, const Entity* target)
+    {
+        V3f pos = from->pf, dest = target->pf;
+        scale_to_view_f(&pos);
+        scale_to_view_f(&dest);
+        add_projectile(&env, PT_MISSILE, pos, dest, 1.5f, 1, (int)target->uid, from->party);
+    }
     // Sets `e` travelling towards (x, y), as an enemy coming on.
     void set_out(Entity* e, int x, int y)
     {
@@ -260,7 +268,7 @@ TEST_F(OpponentSmallWorld, CountsItsMissilesOnTheirWayAsDamageDone)
     // As above, but missiles fly at the damaged one. The enemy's own changes nothing; once one
     // of ours is among them (it follows its target, so it hits), that one needs no shooter and
     // both go for the sturdy one.
-    unit(10, 10, 1);
+    Entity* mine = unit(10, 10, 1);
     unit(10, 11, 1);
     Entity* sturdy = unit(13, 10, 0);
     Entity* damaged = unit(13, 11, 0);
@@ -268,16 +276,7 @@ TEST_F(OpponentSmallWorld, CountsItsMissilesOnTheirWayAsDamageDone)
     damaged->health = 0.1f;
     sturdy->reload_time = damaged->reload_time = 1e6;
     for (int party : {0, 1}) {
-        Projectile* pr = (Projectile*)std::calloc(1, sizeof(Projectile));
-        ASSERT_NE(pr, nullptr);
-        pr->type = PT_MISSILE;
-        pr->power = 1;
-        pr->speed = 1.5f;
-        pr->pos = V3f{11, 11, 1.5f};
-        pr->dest = damaged->pf;
-        pr->target_uid = (int)damaged->uid;
-        pr->party = party;
-        list_insert_head(&env.projectiles, pr);
+        missile(party == 0 ? sturdy : mine, damaged);
         opponent_init(&o, 1);
         ASSERT_GT(opponent_step(&o, &env, kStep), 0);
         if (party == 0) {
@@ -378,16 +377,7 @@ TEST_F(OpponentSmallWorld, MissileUnitsStepOutOfRangeWhileTheyReload)
     // outruns a missile that follows, so it stays on the enemy.
     mine->reload_timer = 0;
     mine->health = 0.4f;
-    Projectile* pr = (Projectile*)std::calloc(1, sizeof(Projectile));
-    ASSERT_NE(pr, nullptr);
-    pr->type = PT_MISSILE;
-    pr->power = 1;
-    pr->speed = 1.5f;
-    pr->pos = theirs->pf;
-    pr->dest = mine->pf;
-    pr->target_uid = (int)mine->uid;
-    pr->party = 0;
-    list_insert_head(&env.projectiles, pr);
+    missile(theirs, mine);
     opponent_init(&o, 1);
     ASSERT_GT(opponent_step(&o, &env, kStep), 0);
     EXPECT_TRUE(gave(o, ORDER_ATTACK, theirs->uid));

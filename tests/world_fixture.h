@@ -44,6 +44,22 @@ inline Entity* add_unit(GameEnv* env, int x, int y, int z, int party)
     return e;
 }
 
+// A projectile in view space, as a shot of `party` would leave it; target_uid -1 for a cell.
+inline Projectile* add_projectile(GameEnv* env, ProjectileType type, V3f pos, V3f dest, float speed,
+                                  float power = 1, int target_uid = -1, int party = 0)
+{
+    Projectile* pr = (Projectile*)std::calloc(1, sizeof(Projectile));
+    pr->type = type;
+    pr->power = power;
+    pr->speed = speed;
+    pr->pos = pos;
+    pr->dest = dest;
+    pr->target_uid = target_uid;
+    pr->party = party;
+    list_insert_head(&env->projectiles, pr);
+    return pr;
+}
+
 inline Target coords_target(int x, int y, int z)
 {
     Target t;

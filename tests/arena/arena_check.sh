@@ -1,8 +1,9 @@
 # The arena on a handful of worlds: every game ends (a win or a draw by the game's own rules)
 # before the ten-minute cap, nothing crashes, the lines and the summary have their form, the
 # opponent wins more than it loses against the idle party, --detail tells what each side
-# started with and had left (nothing, for the side that lost; never more of a kind than it had), a game saved with --record plays again as the same
-# game in the game's replay check, and bad arguments are refused.
+# started with and had left (nothing, for the side that lost; never more of a kind than it
+# had), a game saved with --record plays again as the same game in the game's replay check,
+# and bad arguments are refused.
 #   bash arena_check.sh <quorvale-arena binary> <quorvale binary>
 # QUORVALE_ARENA_WORLDS sets how many worlds (5 when unset; each is played twice).
 set -euo pipefail
@@ -28,7 +29,7 @@ awk -v kinds="$kinds" -v nothing="$nothing" '
     /^world / { result = $8; next }
     /^  started: / {
         if ($0 !~ "^  started: opponent " kinds "; idle " kinds "$") bad = bad "form: " $0 "\n"
-        n = split($0, started_count, /[^0-9]+/)
+        split($0, started_count, /[^0-9]+/)
         next
     }
     /^  left: / {
