@@ -121,6 +121,8 @@ bool arena_play(ArenaGame* game)
     game->capped = false;
     game->in_range_at_start = in_range_of_each_other(env);
     count_kinds(env, game->started);
+    game->reach_found = game->find_reach && arena_reach(env, 0, &game->reach_start[0]) &&
+                        arena_reach(env, 1, &game->reach_start[1]);
     GameRecorder recorder;
     if (game->record_path) {
         char err[300];
@@ -156,6 +158,8 @@ bool arena_play(ArenaGame* game)
         match_update(&game->match, env, ARENA_STEP_SECONDS);
     }
     count_kinds(env, game->left);
+    game->reach_found = game->reach_found && arena_reach(env, 0, &game->reach_end[0]) &&
+                        arena_reach(env, 1, &game->reach_end[1]);
     bool saved = !game->record_path || recorder_close(&recorder, env);
     if (!saved)
         std::fprintf(stderr, "quorvale-arena: cannot write %s\n", game->record_path);

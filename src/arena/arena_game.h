@@ -3,6 +3,7 @@
 // the end rule, with no window and no sound.
 #pragma once
 
+#include "arena_reach.h"
 #include "matchend.h"
 
 enum ControllerKind {
@@ -34,6 +35,11 @@ struct ArenaGame {
     bool in_range_at_start;      // some entity of one party could fire on one of the other's at
                                  // once: the game opens with a fight rather than an approach
     const char* record_path;     // where to save the game as a replay; null for nowhere
+    bool find_reach;             // work out reach_start and reach_end (a search over the map
+                                 // for each side, at the start and at the end)
+    bool reach_found;            // reach_start and reach_end hold what was found
+    ArenaReach reach_start[2];   // per party, what its units could reach at the start
+    ArenaReach reach_end[2];     // per party, what its units left could reach of what was left
 };
 
 // The controller of this name ("idle", "charge", "opponent"); false when there is none.

@@ -27,8 +27,9 @@ int usage()
                  "       quorvale-arena A B --worlds FIRST COUNT [--detail] [--record DIR]\n"
                  "A and B are controllers: opponent, idle or charge. Each world (a calendar\n"
                  "second) is played twice, the parties swapped; results count from A's side.\n"
-                 "--detail follows each game's line with what each side started with, what it\n"
-                 "had left and whether the game opened with the parties in range of each other.\n"
+                 "--detail follows each game's line with what each side started with and had\n"
+                 "left, whether the game opened with the parties in range of each other, and\n"
+                 "what each side's units could reach of the other's at the start and the end.\n"
                  "--record DIR saves every game in DIR as a replay the game can watch.\n");
     return 2;
 }
@@ -65,8 +66,37 @@ std::string left_text(const int left[ARENA_KINDS])
     return text;
 }
 
-// Plays one game and prints its line (and with detail, what each side had left); false when the
-// world could not be built.
+// "6 of 6 missile units reach 26 of 26 enemies, no turret units"
+std::string reach_text(const ArenaReach* reach)
+{
+    static const char* const kNames[ARENA_MOVE_KINDS] = {"missile units", "turret units"};
+    std::string text;
+    for (int k = 0; k < ARENA_MOVE_KINDS; k++) {
+        char part[96];
+        if (reach->units[k] == 0)
+            std::snprintf(part, sizeof part, "%sno %s", k ? ", " : "", kNames[k]);
+        else
+            std::snprintf(part, sizeof part, "%s%d of %d %s reach %d of %d enemies", k ? ", " : "",
+                          reach->units_reaching[k], reach->units[k], kNames[k], reach->enemies_reached[k],
+                          reach->enemies);
+        text += part;
+    }
+    return text;
+}
+
+// "3 of 11 units reach 2 of 18 enemies"
+std::string reach_end_text(const ArenaReach* reach)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "%d of %d units reach %d of %d enemies",
+                  reach->units_reaching[ARENA_FLOATING] + reach->units_reaching[ARENA_WALKING],
+                  reach->units[ARENA_FLOATING] + reach->units[ARENA_WALKING], reach->enemies_reached_by_any,
+                  reach->enemies);
+    return text;
+}
+
+// Plays one game and prints its line (and with detail, what each side had and reached); false
+// when the world could not be built.
 bool play_one(int second, ControllerKind a, ControllerKind b, int a_party, bool detail,
               const char* record_dir, Tally* tally)
 {
@@ -82,6 +112,8 @@ bool play_one(int second, ControllerKind a, ControllerKind b, int a_party, bool 
     game.record_path = record_dir ? path.c_str() : nullptr;
     game.controller[a_party] = a;
     game.controller[1 - a_party] = b;
+    game.find_reach = detail;
+    game.reach_found = false;
     // The world asks for a sound at every shot, and without a sound bank each ask prints a
     // line; those go nowhere while the game runs, and the arena's own messages come after.
     std::fflush(stderr);
@@ -123,9 +155,17 @@ bool play_one(int second, ControllerKind a, ControllerKind b, int a_party, bool 
     if (detail) {
         std::printf("  started: %s %s; %s %s\n", controller_name(a), left_text(game.started[a_party]).c_str(),
                     controller_name(b), left_text(game.started[1 - a_party]).c_str());
+        if (game.reach_found)
+            std::printf("  reach at the start: %s %s; %s %s\n", controller_name(a),
+                        reach_text(&game.reach_start[a_party]).c_str(), controller_name(b),
+                        reach_text(&game.reach_start[1 - a_party]).c_str());
         std::printf("  left: %s %s; %s %s; %s\n", controller_name(a), left_text(game.left[a_party]).c_str(),
                     controller_name(b), left_text(game.left[1 - a_party]).c_str(),
                     game.in_range_at_start ? "opened in range" : "opened apart");
+        if (game.reach_found)
+            std::printf("  reach at the end: %s %s; %s %s\n", controller_name(a),
+                        reach_end_text(&game.reach_end[a_party]).c_str(), controller_name(b),
+                        reach_end_text(&game.reach_end[1 - a_party]).c_str());
     }
     return true;
 }

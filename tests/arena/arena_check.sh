@@ -2,8 +2,9 @@
 # before the ten-minute cap, nothing crashes, the lines and the summary have their form, the
 # opponent wins more than it loses against the idle party, --detail tells what each side
 # started with and had left (nothing, for the side that lost; never more of a kind than it
-# had), a game saved with --record plays again as the same game in the game's replay check,
-# and bad arguments are refused.
+# had) and what its units could reach of the other's at the start and at the end, a game
+# saved with --record plays again as the same game in the game's replay check, and bad
+# arguments are refused.
 #   bash arena_check.sh <quorvale-arena binary> <quorvale binary>
 # QUORVALE_ARENA_WORLDS sets how many worlds (5 when unset; each is played twice).
 set -euo pipefail
@@ -26,10 +27,58 @@ games=$((2 * worlds))
 kinds='[0-9]+ missile units?, [0-9]+ turret units?, [0-9]+ turret towers?, [0-9]+ carages?'
 nothing='0 missile units, 0 turret units, 0 turret towers, 0 carages'
 awk -v kinds="$kinds" -v nothing="$nothing" '
+    # What one side can reach of the other, per kind of unit: "r of n missile units reach k of
+    # e enemies", n being what it started with and e everything the other side started with.
+    function reach_kind(side, kind, units, enemies,    n) {
+        if (units == 0) {
+            if (index(side, "no " kind " units") == 0) bad = bad "reach without " kind " units: " side "\n"
+            return
+        }
+        if (!match(side, "[0-9]+ of [0-9]+ " kind " units reach [0-9]+ of [0-9]+ enemies")) {
+            bad = bad "reach form: " side "\n"
+            return
+        }
+        split(substr(side, RSTART, RLENGTH), n, /[^0-9]+/)
+        if (n[2] != units || n[4] != enemies || n[1] > n[2] || n[3] > n[4]) bad = bad "reach: " side "\n"
+    }
+    # "r of n units reach k of e enemies" at the end, of what each side had left.
+    function reach_end(side, units, enemies,    n) {
+        if (!match(side, "^[a-z]+ [0-9]+ of [0-9]+ units reach [0-9]+ of [0-9]+ enemies$")) {
+            bad = bad "reach form: " side "\n"
+            return
+        }
+        split(substr(side, index(side, " ") + 1), n, /[^0-9]+/)
+        if (n[2] != units || n[4] != enemies || n[1] > n[2] || n[3] > n[4]) bad = bad "reach at the end: " side "\n"
+    }
     /^world / { result = $8; next }
     /^  started: / {
         if ($0 !~ "^  started: opponent " kinds "; idle " kinds "$") bad = bad "form: " $0 "\n"
         split($0, started_count, /[^0-9]+/)
+        next
+    }
+    /^  reach at the start: / {
+        line = $0
+        sub(/^  reach at the start: /, "", line)
+        split(line, side, "; ")
+        if (side[1] !~ /^opponent / || side[2] !~ /^idle /) bad = bad "form: " $0 "\n"
+        idle_all = started_count[6] + started_count[7] + started_count[8] + started_count[9]
+        opponent_all = started_count[2] + started_count[3] + started_count[4] + started_count[5]
+        reach_kind(side[1], "missile", started_count[2], idle_all)
+        reach_kind(side[1], "turret", started_count[3], idle_all)
+        reach_kind(side[2], "missile", started_count[6], opponent_all)
+        reach_kind(side[2], "turret", started_count[7], opponent_all)
+        reaches++
+        next
+    }
+    /^  reach at the end: / {
+        line = $0
+        sub(/^  reach at the end: /, "", line)
+        split(line, side, "; ")
+        opponent_left = left_count[2] + left_count[3] + left_count[4] + left_count[5]
+        idle_left = left_count[6] + left_count[7] + left_count[8] + left_count[9]
+        reach_end(side[1], left_count[2] + left_count[3], idle_left)
+        reach_end(side[2], left_count[6] + left_count[7], opponent_left)
+        reaches++
         next
     }
     /^  left: / {
@@ -42,7 +91,12 @@ awk -v kinds="$kinds" -v nothing="$nothing" '
             if (left_count[k] + 0 > started_count[k] + 0) bad = bad "more left than started: " $0 "\n"
         details++
     }
-    END { if (bad != "" || details != games) { printf "%s%d detail lines for %d games\n", bad, details, games; exit 1 } }
+    END {
+        if (bad != "" || details != games || reaches != 2 * games) {
+            printf "%s%d detail and %d reach lines for %d games\n", bad, details, reaches, games
+            exit 1
+        }
+    }
 ' games="$games" "$out" >"$out.detail" || { cat "$out.detail" >&2; fail "--detail is wrong"; }
 rm -f "$out.detail"
 grep -q 'time cap' "$out" && fail "a game ran into the time cap"
