@@ -384,6 +384,75 @@ TEST_F(OpponentSmallWorld, MissileUnitsStepOutOfRangeWhileTheyReload)
     EXPECT_FALSE(gave(o, ORDER_TRAVEL));
 }
 
+// Whether a travel order of the last look sends `e`, and where to.
+bool sent(const Opponent& o, const Entity* e, V3i* cell = nullptr)
+{
+    for (int k = 0; k < o.order_count; k++)
+        for (int i = 0; i < o.orders[k].uid_count; i++)
+            if (o.orders[k].kind == ORDER_TRAVEL && o.orders[k].uids[i] == e->uid) {
+                if (cell)
+                    *cell = o.orders[k].cell;
+                return true;
+            }
+    return false;
+}
+
+TEST_F(OpponentSmallWorld, MissileUnitsStepBackBeyondEveryGunThatMayFire)
+{
+    // Straight away from the enemy it fired at lies the range of a second gun: it steps back
+    // where neither reaches.
+    Entity* mine = unit(10, 10, 1, true);
+    make_missile_unit(mine);
+    mine->first_of_double_shot = true;
+    mine->reload_timer = 0;
+    Entity* theirs = unit(13, 10, 0);
+    Entity* second = unit(5, 13, 0);
+    opponent_init(&o, 1);
+    ASSERT_GT(opponent_step(&o, &env, kStep), 0);
+    V3i cell;
+    ASSERT_TRUE(sent(o, mine, &cell));
+    EXPECT_GT(v3i_distance(&cell, &theirs->p0), theirs->shoot_range);
+    EXPECT_GT(v3i_distance(&cell, &second->p0), second->shoot_range)
+        << "it stepped back into the second gun's range, to " << cell.x << "," << cell.y;
+
+    // A gun that holds on another unit of ours in its range does not turn on this one: it is
+    // not fled. Once it aims at this one, it is.
+    second->party = -1;  // out of the way: a wreck is nobody's gun
+    Entity* other = unit(13, 13, 1);
+    theirs->shoot_target = entity_target(other);
+    opponent_init(&o, 1);
+    opponent_step(&o, &env, kStep);
+    EXPECT_FALSE(sent(o, mine)) << "it fled a gun that aims at another unit of ours";
+    theirs->shoot_target = entity_target(mine);
+    opponent_init(&o, 1);
+    ASSERT_GT(opponent_step(&o, &env, kStep), 0);
+    EXPECT_TRUE(sent(o, mine));
+}
+
+TEST_F(OpponentSmallWorld, LeavesABuildingForAnEnemyUnitOfTheFight)
+{
+    // Our turret unit is on its way to an enemy building that another of ours is already at;
+    // an enemy unit of the fight stands much nearer: it turns on the unit. A building stays
+    // where it is, and the way to it may lead far round.
+    Entity* building = as_building(unit(30, 10, 0));
+    unit(27, 10, 1);  // at the building: the building is part of the fight
+    Entity* mine = unit(10, 10, 1);
+    Target far = entity_target(building);
+    entity_start_attack(mine, &far);
+    for (int i = 0; i < 3 && mine->task.type != ETT_TRAVEL; i++)
+        gameenv_run(&env, kStep);  // the attack hands over to its approach
+    ASSERT_EQ(mine->task.type, ETT_TRAVEL);
+    Entity* near = unit(10, 16, 0);
+    opponent_init(&o, 1);
+    ASSERT_GT(opponent_step(&o, &env, kStep), 0);
+    bool turned = false;
+    for (int k = 0; k < o.order_count; k++)
+        for (int i = 0; i < o.orders[k].uid_count; i++)
+            turned = turned || (o.orders[k].kind == ORDER_ATTACK && o.orders[k].target_uid == near->uid &&
+                                o.orders[k].uids[i] == mine->uid);
+    EXPECT_TRUE(turned) << "it kept walking to the building";
+}
+
 TEST_F(OpponentSmallWorld, GoesForTheLeastGuardedEnemy)
 {
     // Out of contact, a lone enemy is worth a slightly longer walk than one standing with two

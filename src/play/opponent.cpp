@@ -18,7 +18,8 @@ constexpr float EXPOSURE_CELLS = 3;          // detour, in cells, worth one enem
 constexpr int MAX_SEEN = ORDER_MAX_UIDS;      // entities of each side considered per look
 constexpr float GATHER_RADIUS = 4;            // an army wider than this meets before it attacks
 constexpr float STEP_IN_SECONDS = 0.6f;       // reload left when a missile unit goes back in
-constexpr float STEP_BACK_CELLS = 4;          // how far it steps back from the nearest threat
+constexpr float SAFE_MARGIN_CELLS = 4;        // beyond every enemy gun's range by this much, a
+                                              // cell to step back to is as safe as any
 constexpr double PATIENCE_SECONDS = 20;       // no hit on the enemy for this long: nobody
                                               // waits for anybody any more
 constexpr double FIGHT_SECONDS = 3;           // contact this long is a fight, not a brush
@@ -403,7 +404,8 @@ void focus_fire(Opponent* o, GameEnv* env)
         }
         return !may_come;
     };
-    // The rest close in; one already closing in on an engaged target keeps it.
+    // The rest close in; one already closing in on an engaged unit keeps it. A building is not
+    // kept: it stays where it is, and the way to it may lead far round while the fight goes on.
     for (int i = 0; i < look.own_count; i++) {
         Seen* u = &look.own[i];
         if (u->target >= 0 || u->volley <= 0)
@@ -413,7 +415,7 @@ void focus_fire(Opponent* o, GameEnv* env)
         float best_d = 0;
         for (int k = 0; k < n; k++) {
             Seen* en = &look.enemies[order_of[k]];
-            if (en->e->uid == current) {
+            if (en->e->uid == current && en->e->type != ET_BUILDING) {
                 u->target = order_of[k];
                 break;
             }
@@ -554,12 +556,83 @@ void advance(Opponent* o, GameEnv* env)
     }
 }
 
+// Whether enemy gun `threat` holds its fire on another unit of ours that stays in its range: a
+// weapon keeps its target while the target is in range, so it does not turn on `e` for now.
+bool holds_another(const Entity* threat, const Entity* e)
+{
+    if (threat->shoot_target.type != TARGET_ENTITY || threat->shoot_target.uid == (int)e->uid)
+        return false;
+    for (int i = 0; i < look.own_count; i++) {
+        const Entity* u = look.own[i].e;
+        if ((int)u->uid == threat->shoot_target.uid)
+            return distance(threat, u) <= threat->shoot_range;
+    }
+    return false;
+}
+
+// Whether a unit moving with `flags` can stand in cell c: a level step into it would be allowed.
+bool can_stand(GameEnv* env, V3i c, int flags)
+{
+    const Area* a = &env->voxeldata.area;
+    if (c.x < a->x || c.x >= a->x + a->w || c.y < a->y || c.y >= a->y + a->h || c.z <= a->z ||
+        c.z >= a->z + a->d)
+        return false;
+    V3i beside = {c.x - 1, c.y, c.z};
+    return is_connected(&beside, &c, env, flags);
+}
+
+// Where a reloading missile unit steps back to: of the cells it can stand in a step back away
+// round it (its own level or a few cells up or down), the one farthest beyond the range of every
+// enemy gun, a few cells beyond counting as safe; among equals, the one most straight away from
+// `threat`. Headings come from a table, not from trigonometry, so every build picks the same.
+bool step_back_cell(GameEnv* env, const Entity* e, const Entity* threat, V3i* cell)
+{
+    static constexpr int kRound[16][2] = {{4, 0},  {4, 2},   {3, 3},   {2, 4},  {0, 4},  {-2, 4},
+                                          {-3, 3}, {-4, 2},  {-4, 0},  {-4, -2}, {-3, -3}, {-2, -4},
+                                          {0, -4}, {2, -4},  {3, -3},  {4, -2}};
+    static constexpr int kLevels[] = {0, 1, -1, 2, -2, 3, -3};
+    float ax = (float)(e->p0.x - threat->p0.x), ay = (float)(e->p0.y - threat->p0.y);
+    bool found = false;
+    float best_margin = 0, best_away = 0;
+    for (const auto& step : kRound) {
+        V3i c = e->p0;
+        c.x += step[0];
+        c.y += step[1];
+        bool standable = false;
+        for (int dz : kLevels) {
+            V3i at = {c.x, c.y, e->p0.z + dz};
+            if (can_stand(env, at, e->base_graphflags)) {
+                c = at;
+                standable = true;
+                break;
+            }
+        }
+        if (!standable)
+            continue;
+        float margin = SAFE_MARGIN_CELLS;
+        for (int t = 0; t < look.enemy_count; t++) {
+            const Entity* gun = look.enemies[t].e;
+            float m = v3i_distance(&c, &gun->p0) - gun->shoot_range;
+            if (look.enemies[t].volley > 0 && m < margin)
+                margin = m;
+        }
+        float away = step[0] * ax + step[1] * ay;
+        if (!found || margin > best_margin || (margin == best_margin && away > best_away)) {
+            *cell = c;
+            best_margin = margin;
+            best_away = away;
+            found = true;
+        }
+    }
+    return found;
+}
+
 // Missile units fight in and out: in range the moment their pair is loaded, out of every
 // enemy's range while they reload. A defender needs a look round and a turn before it fires, so
-// a unit that stays only to fire is shot at far less than one that stands.
+// a unit that stays only to fire is shot at far less than one that stands. A gun that holds on
+// another unit of ours is not fled: it does not turn on this one while that one stays.
 void step_back(Opponent* o, GameEnv* env)
 {
-    const Area* area = &env->voxeldata.area;
     for (int i = 0; i < look.own_count; i++) {
         Seen* u = &look.own[i];
         const Entity* e = u->e;
@@ -574,28 +647,22 @@ void step_back(Opponent* o, GameEnv* env)
         for (int t = 0; t < look.enemy_count; t++) {
             const Entity* en = look.enemies[t].e;
             float d = distance(e, en);
-            if (look.enemies[t].volley > 0 && d <= en->shoot_range + 1 && (!threat || d < threat_d)) {
+            if (look.enemies[t].volley > 0 && d <= en->shoot_range + 1 && (!threat || d < threat_d) &&
+                !holds_another(en, e)) {
                 threat = en;
                 threat_d = d;
             }
         }
         if (!threat)
             continue;
-        u->target = -1;
-        if (e->task.type == ETT_TRAVEL && e->task_queue_len == 0)
+        if (e->task.type == ETT_TRAVEL && e->task_queue_len == 0) {
+            u->target = -1;
             continue;  // on its way out already
-        float dx = (float)(e->p0.x - threat->p0.x), dy = (float)(e->p0.y - threat->p0.y);
-        float len = std::sqrt(dx * dx + dy * dy);
-        if (len < 0.5f) {
-            dx = 1;
-            dy = 0;
-            len = 1;
         }
-        V3i cell = e->p0;
-        cell.x += (int)std::lround(dx / len * STEP_BACK_CELLS);
-        cell.y += (int)std::lround(dy / len * STEP_BACK_CELLS);
-        cell.x = cell.x < area->x ? area->x : cell.x >= area->x + area->w ? area->x + area->w - 1 : cell.x;
-        cell.y = cell.y < area->y ? area->y : cell.y >= area->y + area->h ? area->y + area->h - 1 : cell.y;
+        V3i cell;
+        if (!step_back_cell(env, e, threat, &cell))
+            continue;  // nowhere to stand round it: it stays in the fight
+        u->target = -1;
         Order* order = new_order(o, ORDER_TRAVEL);
         if (!order)
             return;
