@@ -1,6 +1,5 @@
 #include "opponent.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -581,15 +580,17 @@ bool can_stand(GameEnv* env, V3i c, int flags)
     return is_connected(&beside, &c, env, flags);
 }
 
-// Where a reloading missile unit steps back to: of the cells it can stand in a step back away
-// round it (its own level or a few cells up or down), the one farthest beyond the range of every
-// enemy gun, a few cells beyond counting as safe; among equals, the one most straight away from
-// `threat`. Headings come from a table, not from trigonometry, so every build picks the same.
+// Where a reloading missile unit steps back to: of the cells four cells round it that it can
+// stand in (at its own level, or up to three cells up or down), the one farthest beyond the range
+// of every enemy gun, SAFE_MARGIN_CELLS beyond counting as safe; among equals, the one most
+// straight away from `threat`. The headings are whole-cell offsets, not angles, so every build
+// picks the same cell.
 bool step_back_cell(GameEnv* env, const Entity* e, const Entity* threat, V3i* cell)
 {
-    static constexpr int kRound[16][2] = {{4, 0},  {4, 2},   {3, 3},   {2, 4},  {0, 4},  {-2, 4},
-                                          {-3, 3}, {-4, 2},  {-4, 0},  {-4, -2}, {-3, -3}, {-2, -4},
-                                          {0, -4}, {2, -4},  {3, -3},  {4, -2}};
+    static constexpr int kRound[16][2] = {
+        {4, 0},  {4, 2},   {3, 3},   {2, 4},   {0, 4},  {-2, 4}, {-3, 3}, {-4, 2},
+        {-4, 0}, {-4, -2}, {-3, -3}, {-2, -4}, {0, -4}, {2, -4}, {3, -3}, {4, -2},
+    };
     static constexpr int kLevels[] = {0, 1, -1, 2, -2, 3, -3};
     float ax = (float)(e->p0.x - threat->p0.x), ay = (float)(e->p0.y - threat->p0.y);
     bool found = false;
