@@ -384,17 +384,14 @@ TEST_F(OpponentSmallWorld, MissileUnitsStepOutOfRangeWhileTheyReload)
     EXPECT_FALSE(gave(o, ORDER_TRAVEL));
 }
 
-// Whether a travel order of the last look sends `e`, and where to.
-bool sent(const Opponent& o, const Entity* e, V3i* cell = nullptr)
+// The order of this kind among the last look's that names `e`; null when none does.
+const Order* order_for(const Opponent& o, const Entity* e, OrderKind kind)
 {
     for (int k = 0; k < o.order_count; k++)
         for (int i = 0; i < o.orders[k].uid_count; i++)
-            if (o.orders[k].kind == ORDER_TRAVEL && o.orders[k].uids[i] == e->uid) {
-                if (cell)
-                    *cell = o.orders[k].cell;
-                return true;
-            }
-    return false;
+            if (o.orders[k].kind == kind && o.orders[k].uids[i] == e->uid)
+                return &o.orders[k];
+    return nullptr;
 }
 
 TEST_F(OpponentSmallWorld, MissileUnitsStepBackBeyondEveryGunThatMayFire)
@@ -409,8 +406,9 @@ TEST_F(OpponentSmallWorld, MissileUnitsStepBackBeyondEveryGunThatMayFire)
     Entity* second = unit(5, 13, 0);
     opponent_init(&o, 1);
     ASSERT_GT(opponent_step(&o, &env, kStep), 0);
-    V3i cell;
-    ASSERT_TRUE(sent(o, mine, &cell));
+    const Order* back = order_for(o, mine, ORDER_TRAVEL);
+    ASSERT_NE(back, nullptr);
+    V3i cell = back->cell;
     EXPECT_GT(v3i_distance(&cell, &theirs->p0), theirs->shoot_range);
     EXPECT_GT(v3i_distance(&cell, &second->p0), second->shoot_range)
         << "it stepped back into the second gun's range, to " << cell.x << "," << cell.y;
@@ -422,11 +420,11 @@ TEST_F(OpponentSmallWorld, MissileUnitsStepBackBeyondEveryGunThatMayFire)
     theirs->shoot_target = entity_target(other);
     opponent_init(&o, 1);
     opponent_step(&o, &env, kStep);
-    EXPECT_FALSE(sent(o, mine)) << "it fled a gun that aims at another unit of ours";
+    EXPECT_EQ(order_for(o, mine, ORDER_TRAVEL), nullptr) << "it fled a gun that aims at another unit of ours";
     theirs->shoot_target = entity_target(mine);
     opponent_init(&o, 1);
     ASSERT_GT(opponent_step(&o, &env, kStep), 0);
-    EXPECT_TRUE(sent(o, mine));
+    EXPECT_NE(order_for(o, mine, ORDER_TRAVEL), nullptr);
 }
 
 TEST_F(OpponentSmallWorld, LeavesABuildingForAnEnemyUnitOfTheFight)
@@ -445,12 +443,8 @@ TEST_F(OpponentSmallWorld, LeavesABuildingForAnEnemyUnitOfTheFight)
     Entity* near = unit(10, 16, 0);
     opponent_init(&o, 1);
     ASSERT_GT(opponent_step(&o, &env, kStep), 0);
-    bool turned = false;
-    for (int k = 0; k < o.order_count; k++)
-        for (int i = 0; i < o.orders[k].uid_count; i++)
-            turned = turned || (o.orders[k].kind == ORDER_ATTACK && o.orders[k].target_uid == near->uid &&
-                                o.orders[k].uids[i] == mine->uid);
-    EXPECT_TRUE(turned) << "it kept walking to the building";
+    const Order* attack = order_for(o, mine, ORDER_ATTACK);
+    EXPECT_TRUE(attack && attack->target_uid == near->uid) << "it kept walking to the building";
 }
 
 TEST_F(OpponentSmallWorld, GoesForTheLeastGuardedEnemy)

@@ -53,8 +53,8 @@ public:
         return g;
     }
 
-    // Marks in `near` (indexed by group) the groups with a cell within `range` of cell t, as
-    // the weapons measure it.
+    // Marks in `near` (indexed by group, all false on the call) the groups with a cell within
+    // `range` of cell t, as the weapons measure it.
     void mark_near(const V3i* t, int range, std::vector<bool>* near) const
     {
         for (int dx = -range; dx <= range; dx++)
@@ -69,11 +69,7 @@ public:
     int count() const { return count_; }
 
 private:
-    bool inside(const V3i* p) const
-    {
-        return p->x >= area_.x && p->x < area_.x + area_.w && p->y >= area_.y && p->y < area_.y + area_.h &&
-               p->z >= area_.z && p->z < area_.z + area_.d;
-    }
+    bool inside(const V3i* p) const { return area_contains(&area_, p); }
     size_t index(const V3i* p) const
     {
         size_t column = (size_t)(p->x - area_.x) * area_.h + (size_t)(p->y - area_.y);
@@ -97,17 +93,18 @@ void reach_of_kind(GameEnv* env, int party, int kind, ArenaReach* reach, std::ve
         }
     reach->units[kind] = (int)unit_group.size();
     // Which groups come within range of some enemy, and which enemies some group comes near.
-    std::vector<bool> useful(groups.count() + 1, false);
+    std::vector<bool> useful(groups.count() + 1, false), near(groups.count() + 1, false);
     int i = 0;
     for (const Entity* t = env->entities.lh_first; t; t = t->entries.le_next) {
         if (!is_enemy(t, party))
             continue;
-        std::vector<bool> near(groups.count() + 1, false);
         groups.mark_near(&t->p0, range, &near);
         bool any = false;
         for (int g = 1; g <= groups.count(); g++)
-            if (near[g])
+            if (near[g]) {
                 useful[g] = any = true;
+                near[g] = false;
+            }
         if (any) {
             reach->enemies_reached[kind]++;
             (*reached)[i] = true;

@@ -572,9 +572,7 @@ bool holds_another(const Entity* threat, const Entity* e)
 // Whether a unit moving with `flags` can stand in cell c: a level step into it would be allowed.
 bool can_stand(GameEnv* env, V3i c, int flags)
 {
-    const Area* a = &env->voxeldata.area;
-    if (c.x < a->x || c.x >= a->x + a->w || c.y < a->y || c.y >= a->y + a->h || c.z <= a->z ||
-        c.z >= a->z + a->d)
+    if (!area_contains(&env->voxeldata.area, &c))
         return false;
     V3i beside = {c.x - 1, c.y, c.z};
     return is_connected(&beside, &c, env, flags);
