@@ -4,6 +4,7 @@
 // that has only buildings left.
 #include "opponent.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -205,6 +206,37 @@ TEST_F(OpponentSmallWorld, FastUnitsStopWaitingForSlowOnesThatNeverCome)
     EXPECT_EQ(p.invalid, 0);
     EXPECT_LT(theirs->health, 1.0f) << "the missile unit waited for ever";
     EXPECT_EQ(stuck->p0.x, 5);
+}
+
+TEST_F(OpponentSmallWorld, AMeetingIsNotStartedAfreshByABrushWithTheEnemy)
+{
+    // Two units of ours too far apart, which cannot move, so they never meet. An enemy comes
+    // into contact for half a second every two seconds: brushes, not a fight. The meeting's
+    // time limit still runs out, and the army goes for the enemy.
+    for (Entity* e : {unit(5, 4, 1), unit(5, 16, 1)})
+        e->speed = e->speed_uphill = 0;
+    Entity* far = unit(35, 10, 0);
+    Entity* brush = unit(35, 18, 0);
+    for (Entity* e : {far, brush}) {
+        e->reload_time = 1e6f;  // they never fire back
+        e->durability = 1e6f;
+    }
+    opponent_init(&o, 1);
+    bool met = false;
+    for (int i = 0; i < 16 * 60 && !met; i++) {
+        double t = i * kStep;
+        V3i at = {std::fmod(t, 2.0) >= 1.5 ? 9 : 35, std::fmod(t, 2.0) >= 1.5 ? 4 : 18, 3};
+        if (!v3i_eq(&at, &brush->p0)) {
+            entity_set_pos(brush, &at);
+            occupancy_invalidate(&env);
+        }
+        int n = opponent_step(&o, &env, kStep);
+        for (int k = 0; k < n; k++)
+            order_apply(&env, &o.orders[k]);
+        gameenv_run(&env, kStep);
+        met = o.gathered;
+    }
+    EXPECT_TRUE(met) << "every brush started the meeting afresh";
 }
 
 TEST_F(OpponentSmallWorld, SendsAUnitRoundABuildingOfOursThatHoldsItUp)
@@ -526,7 +558,10 @@ TEST(OpponentLongRoute, LeadsMoreUnitsThanItKeepsRoutesFor)
     // The walled yard again, with more units in it than the opponent keeps long routes: each
     // asks from a cell of its own, so the routes of the first are replaced before they are out.
     // A unit whose route is gone follows one of another's that passes it, and every unit gets
-    // into range of the enemy (which never falls, so all of them have to come).
+    // into range of the enemy (which never falls, so all of them have to come). The units'
+    // look-round times come from the game's generator: seeded as a fresh process starts it, the
+    // same game is played whichever tests ran before in this process.
+    mysrand(1);
     GameEnv env;
     make_walled_yard(&env);
     constexpr int kUnits = OPPONENT_ROUTES + 4;

@@ -782,13 +782,16 @@ void think(Opponent* o, GameEnv* env)
         }
         return;
     }
-    o->gather_started = -1;
     // Only a fight that lasts calls for a new meeting after it: a unit brushing past the range
-    // of an enemy on its way must not call the advance back.
+    // of an enemy on its way must not call the advance back, nor start a meeting under way
+    // afresh (brushes every few seconds would keep its time limit from ever running out, and
+    // the army would walk to and fro between the enemy and its middle for the rest of the game).
     if (o->contact_since < 0)
         o->contact_since = o->game_time;
-    if (o->game_time - o->contact_since >= FIGHT_SECONDS)
+    if (o->game_time - o->contact_since >= FIGHT_SECONDS) {
         o->gathered = false;
+        o->gather_started = -1;
+    }
     float own_dps = 0, own_cost = 0, enemy_dps = 0, enemy_cost = 0;
     for (int i = 0; i < look.own_count; i++) {
         own_dps += look.own[i].dps;
