@@ -73,4 +73,31 @@ TEST_F(ArenaReachWorld, CountsUnitsThatReachAnEnemyAndEnemiesThatAreReached)
     EXPECT_EQ(r.enemies_reached_by_any, 3);
 }
 
+TEST_F(ArenaReachWorld, OwnBuildingsWallUnitsInAndTheEnemysDoNot)
+{
+    // A walker in a pocket walled two cells high; the one gap is taken by a one-cell building.
+    for (int x = 2; x <= 4; x++)
+        for (int y = 2; y <= 4; y++)
+            if ((x != 3 || y != 3) && (x != 4 || y != 3))
+                pillar(x, y, 4);
+    unit(3, 3, 3, 0, false);
+    unit(3, 12, 3, 1, false);  // nine cells from the pocket, on the open floor
+    Entity* gate = unit(4, 3, 3, 0, false);
+    gate->type = ET_BUILDING;
+    gate->base_graphflags = 0;
+    gate->can_attack = false;
+    occupancy_invalidate(&env);
+
+    ArenaReach r;
+    ASSERT_TRUE(arena_reach(&env, 0, &r));
+    EXPECT_EQ(r.units_reaching[ARENA_WALKING], 0) << "it walked through its own building";
+
+    // The enemy's building: it may be destroyed, so it walls nothing in; and it is a target.
+    gate->party = 1;
+    occupancy_invalidate(&env);
+    ASSERT_TRUE(arena_reach(&env, 0, &r));
+    EXPECT_EQ(r.units_reaching[ARENA_WALKING], 1);
+    EXPECT_EQ(r.enemies_reached[ARENA_WALKING], 2);
+}
+
 }  // namespace

@@ -22,12 +22,28 @@ bool is_enemy(const Entity* e, int party)
     return e->party >= 0 && e->party != party;
 }
 
-// The cells of env's area that units moving with one set of flags get to, grouped by where
-// they start: a group is every cell one unit's routes can lead to. The steps go both ways
-// between cells a unit can stand in, so two units share a group when one can get to the other.
+// The cells of env's area that units of `party` moving with one set of flags get to, grouped
+// by where they start: a group is every cell one unit's routes can lead to. The steps go both
+// ways between cells a unit can stand in, so two units share a group when one can get to the
+// other. The party's own buildings are walls: its units cannot pass them, and it never destroys
+// them, so a hilltop whose one way down is taken by a garage of its own strands its units.
 class Groups {
 public:
-    explicit Groups(const Area* area) : area_(*area), group_((size_t)area->w * area->h * area->d, 0) {}
+    Groups(GameEnv* env, int party)
+        : area_(env->voxeldata.area), group_(size(), 0), wall_(size(), false)
+    {
+        for (const Entity* b = env->entities.lh_first; b; b = b->entries.le_next) {
+            if (b->type != ET_BUILDING || b->party != party)
+                continue;
+            for (int dx = 0; dx < b->building_size.x; dx++)
+                for (int dy = 0; dy < b->building_size.y; dy++)
+                    for (int dz = 0; dz < b->building_size.z; dz++) {
+                        V3i c = {b->p0.x + dx, b->p0.y + dy, b->p0.z + dz};
+                        if (inside(&c))
+                            wall_[index(&c)] = true;
+                    }
+        }
+    }
 
     // The group of the cell a unit stands in, found by a breadth-first spread the first time.
     int of(const V3i* p, GameEnv* env, int flags)
@@ -44,7 +60,8 @@ public:
             for (const V3i& dp : pathfind_neighbor_dps) {
                 V3i to;
                 v3i_set_add(&to, &from, &dp);
-                if (inside(&to) && !group_[index(&to)] && is_connected(&from, &to, env, flags)) {
+                if (inside(&to) && !group_[index(&to)] && !wall_[index(&to)] &&
+                    is_connected(&from, &to, env, flags)) {
                     group_[index(&to)] = g;
                     queue.push_back(to);
                 }
@@ -69,6 +86,7 @@ public:
     int count() const { return count_; }
 
 private:
+    size_t size() const { return (size_t)area_.w * area_.h * area_.d; }
     bool inside(const V3i* p) const { return area_contains(&area_, p); }
     size_t index(const V3i* p) const
     {
@@ -78,12 +96,13 @@ private:
 
     Area area_;
     std::vector<int> group_;  // 0 for a cell no unit's group holds
+    std::vector<bool> wall_;  // cells the party's own buildings cover
     int count_ = 0;
 };
 
 void reach_of_kind(GameEnv* env, int party, int kind, ArenaReach* reach, std::vector<bool>* reached)
 {
-    Groups groups(&env->voxeldata.area);
+    Groups groups(env, party);
     int range = 0;
     std::vector<int> unit_group;
     for (const Entity* e = env->entities.lh_first; e; e = e->entries.le_next)

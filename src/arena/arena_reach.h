@@ -1,8 +1,9 @@
 // Which enemies a party's units can get within firing range of at all, by the route search's
-// own steps over the terrain as it stands (other entities do not block: they move, or go). A
+// own steps over the terrain as it stands. The party's own buildings block the way (its units
+// cannot pass them and it never destroys them); other entities do not (they move, or go). A
 // maintainer tuning the opponent reads it to tell a world the armies cannot finish (the sides
-// parted by water for the walking units, units born on a hilltop with cliffs all round, a
-// building on a pillar) from a fight the opponent lost.
+// parted by water for the walking units, units born on a hilltop with cliffs all round or
+// walled in by their own buildings, a building on a pillar) from a fight the opponent lost.
 #pragma once
 
 #include "game.h"
