@@ -75,28 +75,38 @@ TEST_F(ArenaReachWorld, CountsUnitsThatReachAnEnemyAndEnemiesThatAreReached)
 
 TEST_F(ArenaReachWorld, OwnBuildingsWallUnitsInAndTheEnemysDoNot)
 {
-    // A walker in a pocket walled two cells high; the one gap is taken by a one-cell building.
+    // A walker set down inside a building of its own, six cells from the enemy: it walks out,
+    // onto a floor another walker of its side has already spread over.
+    Entity* shed = unit(5, 18, 3, 0, false);
+    unit(5, 18, 3, 0, false);
+    unit(5, 14, 3, 0, false);
+    // A walker in a pocket walled two cells high; the one gap is taken by a one-cell building of
+    // its own.
     for (int x = 2; x <= 4; x++)
         for (int y = 2; y <= 4; y++)
             if ((x != 3 || y != 3) && (x != 4 || y != 3))
                 pillar(x, y, 4);
     unit(3, 3, 3, 0, false);
-    unit(3, 12, 3, 1, false);  // nine cells from the pocket, on the open floor
     Entity* gate = unit(4, 3, 3, 0, false);
-    gate->type = ET_BUILDING;
-    gate->base_graphflags = 0;
-    gate->can_attack = false;
+    for (Entity* b : {gate, shed}) {
+        b->type = ET_BUILDING;
+        b->base_graphflags = 0;
+        b->can_attack = false;
+    }
+    unit(3, 12, 3, 1, false);  // nine cells from the pocket, on the open floor
     occupancy_invalidate(&env);
 
     ArenaReach r;
     ASSERT_TRUE(arena_reach(&env, 0, &r));
-    EXPECT_EQ(r.units_reaching[ARENA_WALKING], 0) << "it walked through its own building";
+    EXPECT_EQ(r.units[ARENA_WALKING], 3);
+    EXPECT_EQ(r.units_reaching[ARENA_WALKING], 2) << "one walked through its own building, or one "
+                                                    "could not leave the building it stood in";
 
     // The enemy's building: it may be destroyed, so it walls nothing in; and it is a target.
     gate->party = 1;
     occupancy_invalidate(&env);
     ASSERT_TRUE(arena_reach(&env, 0, &r));
-    EXPECT_EQ(r.units_reaching[ARENA_WALKING], 1);
+    EXPECT_EQ(r.units_reaching[ARENA_WALKING], 3);
     EXPECT_EQ(r.enemies_reached[ARENA_WALKING], 2);
 }
 

@@ -52,6 +52,16 @@ public:
             return 0;
         if (int g = group_[index(p)])
             return g;
+        if (wall_[index(p)]) {
+            // A unit set down inside a building of its own walks out of it: it joins the group
+            // of the first cell it can step to.
+            for (const V3i& dp : pathfind_neighbor_dps) {
+                V3i to;
+                v3i_set_add(&to, p, &dp);
+                if (inside(&to) && !wall_[index(&to)] && is_connected((V3i*)p, &to, env, flags))
+                    return of(&to, env, flags);
+            }
+        }
         int g = ++count_;
         std::vector<V3i> queue(1, *p);
         group_[index(p)] = g;
