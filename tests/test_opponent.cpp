@@ -224,8 +224,8 @@ TEST_F(OpponentSmallWorld, AMeetingIsNotStartedAfreshByABrushWithTheEnemy)
     opponent_init(&o, 1);
     bool met = false;
     for (int i = 0; i < 16 * 60 && !met; i++) {
-        double t = i * kStep;
-        V3i at = {std::fmod(t, 2.0) >= 1.5 ? 9 : 35, std::fmod(t, 2.0) >= 1.5 ? 4 : 18, 3};
+        bool in_contact = std::fmod(i * kStep, 2.0) >= 1.5;
+        V3i at = in_contact ? V3i{9, 4, 3} : V3i{35, 18, 3};
         if (!v3i_eq(&at, &brush->p0)) {
             entity_set_pos(brush, &at);
             occupancy_invalidate(&env);

@@ -55,10 +55,11 @@ public:
         if (wall_[index(p)]) {
             // A unit set down inside a building of its own walks out of it: it joins the group
             // of the first cell it can step to.
+            V3i from = *p;
             for (const V3i& dp : pathfind_neighbor_dps) {
                 V3i to;
-                v3i_set_add(&to, p, &dp);
-                if (inside(&to) && !wall_[index(&to)] && is_connected((V3i*)p, &to, env, flags))
+                v3i_set_add(&to, &from, &dp);
+                if (inside(&to) && !wall_[index(&to)] && is_connected(&from, &to, env, flags))
                     return of(&to, env, flags);
             }
         }
