@@ -257,6 +257,45 @@ TEST_F(OpponentSmallWorld, SendsAUnitRoundABuildingOfOursThatHoldsItUp)
                                     << "," << mine->p0.y;
 }
 
+TEST_F(OpponentSmallWorld, GivesUpADetourWhoseCellAFriendHolds)
+{
+    // Our unit was sent round what held it up, to a cell at the closed end of a lane that a
+    // friend has since taken to fire from. The friend makes no room, and no way leads round it,
+    // so the detour is never reached; the unit must get back to the fight rather than stand in
+    // the lane for good.
+    for (int x = 8; x <= 13; x++)  // a lane one cell wide, walled two cells high, closed at x = 8
+        for (int z = 3; z <= 4; z++) {
+            set_material(&env, x, 9, z, MATERIAL_STONE);
+            set_material(&env, x, 11, z, MATERIAL_STONE);
+            set_material(&env, 8, 10, z, MATERIAL_STONE);
+        }
+    Entity* theirs = unit(20, 10, 0);
+    Entity* behind = unit(6, 10, 0);  // what the friend fires at, over the lane's end
+    for (Entity* e : {theirs, behind}) {
+        e->reload_time = 1e6f;  // they never fire back
+        e->durability = 1e6f;
+    }
+    Entity* friend_there = unit(10, 10, 1);
+    Target at_behind = entity_target(behind);
+    entity_start_attack(friend_there, &at_behind);
+    Entity* mine = unit(12, 10, 1);
+    Target detour = coords_target(10, 10, 3);
+    entity_start_travel(mine, &detour, 1);
+    opponent_init(&o, 1);
+    o.standing_count = 1;
+    o.standing[0] = {mine->uid, mine->p0, 0, detour.p, true};
+    bool came = false;
+    for (int i = 0; i < 30 * 60 && !came; i++) {
+        int n = opponent_step(&o, &env, kStep);
+        for (int k = 0; k < n; k++)
+            order_apply(&env, &o.orders[k]);
+        gameenv_run(&env, kStep);
+        came = v3i_distance(&mine->p0, &theirs->p0) <= mine->shoot_range ||
+               v3i_distance(&mine->p0, &behind->p0) <= mine->shoot_range;
+    }
+    EXPECT_TRUE(came) << "it stood on its way at " << mine->p0.x << "," << mine->p0.y;
+}
+
 TEST_F(OpponentSmallWorld, OnlyBuildingsLeftGivesNoOrders)
 {
     Entity* b = unit(5, 10, 1);

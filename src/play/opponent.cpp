@@ -709,14 +709,23 @@ void note_standing(Opponent* o)
 
 // A unit that has stood too long on its way is held up by what its own route search does not
 // see (a building of ours in the way, friends that do not make room): it is sent a few cells
-// along a way round everything standing, towards where it was going, and left on that detour.
+// along a way round everything standing, towards where it was going, and left on that detour
+// unless it stands as long on it.
 void unstick(Opponent* o, GameEnv* env)
 {
     for (int i = 0; i < look.own_count && i < o->standing_count; i++) {
         Seen* u = &look.own[i];
         OpponentStanding* st = &o->standing[i];
         if (st->detouring) {
-            u->target = -1;
+            // A detour's cell that another unit holds (a friend firing from it makes no room)
+            // is never reached, and the unit would stand on its way for good without firing:
+            // once it has stood that long it is given its orders anew.
+            if (travelling(u->e) && o->game_time - st->since >= STUCK_SECONDS) {
+                st->detouring = false;
+                st->since = o->game_time;
+            } else {
+                u->target = -1;
+            }
             continue;
         }
         if (!travelling(u->e) || o->game_time - st->since < STUCK_SECONDS)
