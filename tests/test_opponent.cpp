@@ -54,6 +54,15 @@ Played play_opponent(GameEnv* env, Opponent* o, float seconds)
     return p;
 }
 
+// One step of the game with the opponent on o->party: its look's orders applied, the world run.
+void play_step(GameEnv* env, Opponent* o)
+{
+    int n = opponent_step(o, env, kStep);
+    for (int k = 0; k < n; k++)
+        order_apply(env, &o->orders[k]);
+    gameenv_run(env, kStep);
+}
+
 struct OpponentBattle : ::testing::Test {
     Opponent* o = new Opponent;
     ~OpponentBattle() override { delete o; }
@@ -230,10 +239,7 @@ TEST_F(OpponentSmallWorld, AMeetingIsNotStartedAfreshByABrushWithTheEnemy)
             entity_set_pos(brush, &at);
             occupancy_invalidate(&env);
         }
-        int n = opponent_step(&o, &env, kStep);
-        for (int k = 0; k < n; k++)
-            order_apply(&env, &o.orders[k]);
-        gameenv_run(&env, kStep);
+        play_step(&env, &o);
         met = o.gathered;
     }
     EXPECT_TRUE(met) << "every brush started the meeting afresh";
@@ -286,10 +292,7 @@ TEST_F(OpponentSmallWorld, GivesUpADetourWhoseCellAFriendHolds)
     o.standing[0] = {mine->uid, mine->p0, 0, detour.p, true};
     bool came = false;
     for (int i = 0; i < 30 * 60 && !came; i++) {
-        int n = opponent_step(&o, &env, kStep);
-        for (int k = 0; k < n; k++)
-            order_apply(&env, &o.orders[k]);
-        gameenv_run(&env, kStep);
+        play_step(&env, &o);
         came = v3i_distance(&mine->p0, &theirs->p0) <= mine->shoot_range ||
                v3i_distance(&mine->p0, &behind->p0) <= mine->shoot_range;
     }
@@ -597,10 +600,7 @@ TEST(OpponentLongRoute, LeadsMoreUnitsThanItKeepsRoutesFor)
     // The walled yard again, with more units in it than the opponent keeps long routes: each
     // asks from a cell of its own, so the routes of the first are replaced before they are out.
     // A unit whose route is gone follows one of another's that passes it, and every unit gets
-    // into range of the enemy (which never falls, so all of them have to come). The units'
-    // look-round times come from the game's generator: seeded as a fresh process starts it, the
-    // same game is played whichever tests ran before in this process.
-    mysrand(1);
+    // into range of the enemy (which never falls, so all of them have to come).
     GameEnv env;
     make_walled_yard(&env);
     constexpr int kUnits = OPPONENT_ROUTES + 4;
