@@ -514,7 +514,7 @@ TEST_F(OpponentSmallWorld, LeavesABuildingForAnEnemyUnitOfTheFight)
     for (int i = 0; i < 3 && mine->task.type != ETT_TRAVEL; i++)
         gameenv_run(&env, kStep);  // the attack hands over to its approach
     ASSERT_EQ(mine->task.type, ETT_TRAVEL);
-    Entity* near = unit(10, 16, 0);
+    Entity* near = unit(10, 15, 0);
     opponent_init(&o, 1);
     ASSERT_GT(opponent_step(&o, &env, kStep), 0);
     const Order* attack = order_for(o, mine, ORDER_ATTACK);
