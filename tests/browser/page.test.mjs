@@ -193,6 +193,13 @@ describe('random input', () => {
     const page = await open(browser, server.url);
     await ready(page);
     await page.click('#start');
+    // A window is resized out of fullscreen, as a player would have to: Firefox's automation
+    // waits for a fullscreen page to take the new size, which it never does.
+    const resize = async size => {
+      await page.evaluate(() => document.fullscreenElement && document.exitFullscreen());
+      await until(page, () => !document.fullscreenElement);
+      await page.setViewport(size);
+    };
     let seed = 12345;
     const rand = n => { seed = (seed * 1103515245 + 12345) % 2147483648; return seed % n; };
     const keys = ['w', 'a', 's', 'd', 'e', 'i', ' ', 'Enter', 'ArrowUp', 'ArrowDown', 'ArrowLeft',
@@ -207,13 +214,13 @@ describe('random input', () => {
       case 4: await page.mouse.wheel({deltaY: rand(2) ? 120 : -120}); break;
       case 5:
         if (rand(20) === 0)
-          await page.setViewport(rand(2) ? {width: 30, height: 60} : {width: 1280, height: 800});
+          await resize(rand(2) ? {width: 30, height: 60} : {width: 1280, height: 800});
         else if (rand(30) === 0)
           await page.keyboard.press('Escape');
         break;
       }
     }
-    await page.setViewport({width: 1280, height: 800});
+    await resize({width: 1280, height: 800});
     await new Promise(resolve => setTimeout(resolve, 2000));
     const s = await state(page);
     assert.ok(!s.stopped || (s.state === 'ended' && s.exitStatus === 0), JSON.stringify(s));
