@@ -77,7 +77,7 @@ TEST_F(OpponentBattle, GivesValidOrdersForItsOwnPartyAFewTimesASecond)
         EXPECT_GT(p.orders, 0) << "party " << party;
         EXPECT_EQ(p.invalid, 0) << "party " << party;
         EXPECT_EQ(p.foreign, 0) << "party " << party;
-        // Looks come every quarter of a second of game time, and only a look gives orders.
+        // Looks come five times a second of game time, and only a look gives orders.
         EXPECT_LE(p.steps_with_orders, (int)(p.seconds / OPPONENT_THINK_SECONDS) + 1);
         gameenv_free(env);
     }
