@@ -37,7 +37,14 @@ for _ in $(seq 1 100); do
     sleep 0.1
 done
 grep -q "^Generating map\.\.\.$" "$work/stdout" || fail "the server did not start the game"
-sleep 2
+# The pause menu comes up once the mesh is made, which an instrumented build on a loaded
+# machine takes seconds for: the second "Done in" line.
+for _ in $(seq 1 300); do
+    [ "$(grep -c "^Done in " "$work/stdout")" -ge 2 ] && break
+    sleep 0.1
+done
+[ "$(grep -c "^Done in " "$work/stdout")" -ge 2 ] || fail "the world was never made"
+sleep 1
 click_play  # "Continue"
 sleep 1.5
 order_all_to_crosshair  # party 0's units, all selected, walk to the point at the window centre
