@@ -4,6 +4,18 @@
 # record of the game.
 source "$(dirname "$0")/play_common.bash"
 
+# wait_for TRIES COMMAND...: runs COMMAND every tenth of a second until it succeeds, at most
+# TRIES times; the status is the last run's.
+wait_for() {
+    local tries=$1
+    shift
+    for _ in $(seq 2 "$tries"); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    "$@"
+}
+
 build=$(dirname "$game")
 server=$build/quorvale-server
 netbot=$build/netbot
@@ -11,10 +23,7 @@ netbot=$build/netbot
 "$server" --listen 127.0.0.1:0 >"$work/server.out" 2>&1 &
 server_pid=$!
 trap 'kill "$server_pid" 2>/dev/null || true; kill_game; rm -rf "$work"' EXIT
-for _ in $(seq 1 100); do
-    grep -q "^Listening on" "$work/server.out" && break
-    sleep 0.1
-done
+wait_for 100 grep -q "^Listening on" "$work/server.out" || true
 port=$(sed -n 's|^Listening on http://127.0.0.1:\([0-9]*\)/$|\1|p' "$work/server.out")
 [ -n "$port" ] || fail "the server did not start"
 url="ws://127.0.0.1:$port"
@@ -23,27 +32,17 @@ mkdir "$work/records"
 game_args=(--host "$url" --record "$work/records")
 start_game
 find_window 400 300
-for _ in $(seq 1 100); do
-    grep -q "^Game code: [A-Z]\{5\}$" "$work/stdout" && break
-    sleep 0.1
-done
+wait_for 100 grep -q "^Game code: [A-Z]\{5\}$" "$work/stdout" || true
 code=$(sed -n 's/^Game code: //p' "$work/stdout")
 [ -n "$code" ] || fail "no game code printed"
 
 "$netbot" --play 25 --join "$code" "$url" >"$work/bot.out" 2>"$work/bot.err" &
 bot_pid=$!
-for _ in $(seq 1 100); do
-    grep -q "^Generating map\.\.\.$" "$work/stdout" && break
-    sleep 0.1
-done
-grep -q "^Generating map\.\.\.$" "$work/stdout" || fail "the server did not start the game"
+wait_for 100 grep -q "^Generating map\.\.\.$" "$work/stdout" || fail "the server did not start the game"
 # The pause menu comes up once the mesh is made, which an instrumented build on a loaded
 # machine takes seconds for: the second "Done in" line.
-for _ in $(seq 1 300); do
-    [ "$(grep -c "^Done in " "$work/stdout")" -ge 2 ] && break
-    sleep 0.1
-done
-[ "$(grep -c "^Done in " "$work/stdout")" -ge 2 ] || fail "the world was never made"
+mesh_made() { [ "$(grep -c "^Done in " "$work/stdout")" -ge 2 ]; }
+wait_for 300 mesh_made || fail "the world was never made"
 sleep 1
 click_play  # "Continue"
 sleep 1.5
@@ -62,11 +61,7 @@ grep -q "^The other player left$" "$work/stdout" || fail "the desktop was not to
 
 # The server goes away: the player is told and is back in the main menu, where Escape quits.
 kill -9 "$server_pid"
-for _ in $(seq 1 50); do
-    grep -q "^Connection to the server lost$" "$work/stderr" && break
-    sleep 0.1
-done
-grep -q "^Connection to the server lost$" "$work/stderr" || fail "the player was not told the server is gone"
+wait_for 50 grep -q "^Connection to the server lost$" "$work/stderr" || fail "the player was not told the server is gone"
 sleep 0.5
 xdotool key --window "$window" Escape
 wait_exit 30
