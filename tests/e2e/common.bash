@@ -112,10 +112,13 @@ fast_forward_until() {
 
 # order_all_to_crosshair: selects the player's units (Ctrl+A) and clicks the ground at the
 # crosshair, until the game prints "Go to (...)": a loaded machine may still be drawing its
-# first frames of play, so the click is given again until it counts.
+# first frames of play, so the click is given again until it counts. A unit may stand where the
+# crosshair points (in a network game the other player's units walk about the middle), and a
+# click on it selects or attacks it, so each new try looks a little farther ahead.
 order_all_to_crosshair() {
     local i
     for i in 1 2 3 4 5; do
+        [ "$i" = 1 ] || xdotool mousemove_relative -- 0 -40
         xdotool key --window "$window" ctrl+a
         sleep 0.3
         xdotool click --window "$window" 1
